@@ -1,0 +1,3 @@
+#include "platform/query_dump_texts.h"
+
+void CKQVariant::FreeQueryDumpRessources() {}

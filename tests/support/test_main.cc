@@ -1,0 +1,38 @@
+// The main of every test program: gtest, plus the per-test leak check, and the
+// sanitizer defaults that every test program carries (so that a program run by
+// hand behaves as under CTest; ASAN_OPTIONS and UBSAN_OPTIONS still override).
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cstdlib>
+
+#include "tests/support/leak_check.h"
+
+int main(int argc, char** argv) {
+  // Nothing may depend on the machine's locales: pin the C locale.
+  std::setlocale(LC_ALL, "C");
+#ifdef KQ_LEAK_CHECK_REPEAT
+  // The leak check judges the second run of each test.
+  if (std::getenv("GTEST_REPEAT") == nullptr) GTEST_FLAG_SET(repeat, 2);
+#endif
+  testing::InitGoogleTest(&argc, argv);
+  kqtest::InstallLeakCheck();
+  const int nResult = RUN_ALL_TESTS();
+  return nResult != 0 || kqtest::bLeakFound() ? 1 : nResult;
+}
+
+// A failed allocation answers null, as the C library does: the code under
+// test must handle it, and tests provoke it. LeakSanitizer cannot stop the
+// world under qemu's user-mode emulator and would hang the program at exit;
+// the listener above checks leaks there instead.
+extern "C" __attribute__((visibility("default"))) const char* __asan_default_options() {
+#ifdef KQ_NO_LEAK_SANITIZER
+  return "detect_leaks=0:allocator_may_return_null=1:detect_odr_violation=0";
+#else
+  return "detect_leaks=1:allocator_may_return_null=1:detect_odr_violation=0";
+#endif
+}
+
+extern "C" __attribute__((visibility("default"))) const char* __ubsan_default_options() {
+  return "print_stacktrace=1:halt_on_error=1";
+}
