@@ -1,7 +1,10 @@
 // The symbols that the application server binds by name in kq230maria.so.
 // Each is a thin wrapper: the work is done by the subsystem that owns it, so
 // that tests can drive the same code in process.
+#include <cstdio>
+
 #include "core/module_entry.h"
+#include "core/string_templates.h"
 #include "kq230/module_exports.h"
 
 KQ_EXPORT int Execution(unsigned int nCode, void* pArgument) {
@@ -15,4 +18,15 @@ KQ_EXPORT int CommandeComposante(int nCode, void* pArgument) {
 // This library offers no external resources.
 KQ_EXPORT void* DLLRES_pLoadResourceModule(const void*, unsigned int, const wchar_t*, void*) {
   return nullptr;
+}
+
+// The string templates, under plain names for the other libraries of the
+// framework. A plain name holds one instance: the wide one, the framework's
+// text type.
+KQ_EXPORT wchar_t* STRG_pszCreate(unsigned int n) { return STRG_pszCreate<wchar_t>(n); }
+
+KQ_EXPORT int STRG_nGetChar(FILE* pFile) { return STRG_nGetChar<wchar_t, wchar_t>(pFile); }
+
+KQ_EXPORT int STRG_nGetLine(wchar_t** ppBuffer, int* pnSize, FILE* pFile) {
+  return STRG_nGetLine<wchar_t>(ppBuffer, pnSize, pFile);
 }

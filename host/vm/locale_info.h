@@ -42,9 +42,19 @@
 //   uncased before upper case); last the mapped code points, which makes the
 //   order total ("i" < "ı").
 // 0x40000000 (8-bit texts) is accepted and ignored: the slot already says the
-// width. A sort key (slot 9) always follows the locale's order, as if
-// 0x20000000 were given: the levels' weights in an order-preserving encoding,
-// levels separated by 0x01, no zero byte before the terminator.
+// width; so are every other bit (the driver's request bit 0x10000000 for the
+// current locale, should it arrive, and the language's 0x80000000 that
+// lexicographic comparisons pass on). A sort key (slot 9) always follows the
+// locale's order, as if 0x20000000 were given: the levels' weights in an
+// order-preserving encoding, levels separated by 0x01, no zero byte before the
+// terminator; its flags take part as in a comparison (the driver passes 0).
+//
+// Argument orders, as the driver calls them: slots 5/6 (id, flags, a, length,
+// b, length) and 7/8 the same without the id; 9, 11 and 12 (id, flags, input,
+// length, output, size); 13 and 14 (flags, output, size, input, length), the
+// output first. Asking for the current locale through slots 7/8, 13 and 14, or
+// through slots 5/6, 11 and 12 with the id that slot 4 reports, gives the same
+// answer.
 //
 // Output (slots 9, 11..14): with an output buffer of nOutSize > 0 units, at most
 // nOutSize - 1 units are written, then a terminator; the answer is the count

@@ -646,4 +646,30 @@ TEST(StandInLocale, SlotsWithALocaleIdAnswerAsTheCurrentLocaleSlots) {
   }
 }
 
+// The driver passes on bits that only it gives meaning to (0x10000000, the
+// language's 0x80000000): they must not change an answer.
+TEST(StandInLocale, BitsOutsideTheDocumentedFlagsChangeNothing) {
+  CStandInInfoLocale standIn;
+  IInfoLocale& locale = standIn;
+  std::mt19937 rng(0x1000);
+  for (int i = 0; i < 200; ++i) {
+    const std::wstring a = RandomText(rng, kWideAlphabet, 5);
+    const std::wstring b = RandomText(rng, kWideAlphabet, 5);
+    const std::string a8 = RandomBytes(rng, kCp1252Alphabet, 5);
+    const std::string b8 = RandomBytes(rng, kCp1252Alphabet, 5);
+    for (unsigned int dwFlags : {0u, kUpper | kNoAccents, kLower | kNoPunctuation,
+                                 kLexicographic | kUpper}) {
+      for (unsigned int dwExtra : {0x10000000u, 0x80000000u, 0x90000000u}) {
+        SCOPED_TRACE(Describe(a) + "vs " + Describe(b) + "flags " + std::to_string(dwFlags) +
+                     " extra " + std::to_string(dwExtra));
+        ASSERT_EQ(CompareW(locale, dwFlags | dwExtra, a, b), CompareW(locale, dwFlags, a, b));
+        ASSERT_EQ(CompareA(locale, dwFlags | dwExtra, a8, b8), CompareA(locale, dwFlags, a8, b8));
+        ASSERT_EQ(MapW(locale, dwFlags | dwExtra, a), MapW(locale, dwFlags, a));
+        ASSERT_EQ(MapA(locale, dwFlags | dwExtra, a8), MapA(locale, dwFlags, a8));
+        ASSERT_EQ(SortKey(locale, dwFlags | dwExtra, a8), SortKey(locale, dwFlags, a8));
+      }
+    }
+  }
+}
+
 }  // namespace
