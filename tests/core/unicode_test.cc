@@ -14,6 +14,7 @@
 #include "core/locale_compare.h"
 #include "core/xmalloc.h"
 #include "tests/support/bound_framework.h"
+#include "tests/support/iconv_reference.h"
 
 namespace {
 
@@ -21,23 +22,7 @@ using std::string;
 using std::u16string;
 using std::wstring;
 
-// The reference model: glibc's iconv called directly. Nothing when the text
-// does not convert whole.
-std::optional<string> Iconv(const char* from, const char* to, const string& in) {
-  iconv_t cd = iconv_open(to, from);
-  if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
-  string out(in.size() * 8 + 16, '\0');
-  char* pIn = const_cast<char*>(in.data());
-  size_t nIn = in.size();
-  char* pOut = out.data();
-  size_t nOut = out.size();
-  size_t r = iconv(cd, &pIn, &nIn, &pOut, &nOut);
-  if (r != static_cast<size_t>(-1)) r = iconv(cd, nullptr, nullptr, &pOut, &nOut);
-  iconv_close(cd);
-  if (r == static_cast<size_t>(-1)) return std::nullopt;
-  out.resize(out.size() - nOut);
-  return out;
-}
+using kqtest::Iconv;
 
 string WideBytes(const wstring& w) { return string(reinterpret_cast<const char*>(w.data()), w.size() * 4); }
 
