@@ -20,6 +20,9 @@ const char* const kExports[] = {
     "STRG_pszCreate",       "STRG_nGetChar",       "STRG_nGetLine",
 };
 
+// The out-of-memory message: every driver has it.
+constexpr unsigned int kSampleMessage = 25193;
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -42,6 +45,16 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::printf("kqhost: started; the driver asked the server for: %s\n", harness.strLog().c_str());
+  // A numbered message, asked for as the server asks for one.
+  wchar_t szMessage[256];
+  _stLoadStringRequest stRequest = {sizeof stRequest, kSampleMessage, szMessage, 256, 0};
+  if (harness.nCommandeComposante(COMPONENT_LOAD_STRING, &stRequest) > 0) {
+    std::string strMessage;
+    for (const wchar_t* p = szMessage; *p; ++p) strMessage += *p < 128 ? static_cast<char>(*p) : '?';
+    std::printf("kqhost: message %u reads \"%s\"\n", kSampleMessage, strMessage.c_str());
+  } else {
+    std::printf("kqhost: message %u not found\n", kSampleMessage);
+  }
   std::printf("kqhost: counted string buffers live: %d\n", harness.Control().nLiveStrBuffers());
   harness.nStop();
   std::printf("kqhost: stopped; %d of %zu entry points not offered yet\n", nMissing,
