@@ -56,7 +56,53 @@ struct _stStandInControl {
   int (*nBadStrReleases)();
   // The n-th string allocation from now (1 = the next) fails; 0: none fails.
   void (*FailStrAllocationAt)(int n);
+
+  // Value entries (value_conversion.h, decimal_factory.h, value_calc.h).
+  // Live counts are facts about objects that exist, so Reset keeps them; it
+  // clears the call counts and every forced result or failure.
+  //
+  // Decimal objects made by the factory (by the driver or by the entries) and
+  // not yet destroyed.
+  int (*nLiveDecimals)();
+  // Zero-terminated strings (PSTRA, PSTRW) that the conversion entry left in a
+  // scratch area and FinConversion has not released yet.
+  int (*nLiveConversionStrings)();
+  // Calls of "nConversionDepassementExt", of "FinConversion" and of any of
+  // the thirty calculation entries since the last Reset.
+  int (*nConversionCalls)();
+  int (*nFinConversionCalls)();
+  int (*nCalcCalls)();
+  // The next conversion (or calculation entry that answers a code: not the
+  // type queries "bCanCompareEx" and "w...Ex") answers nCode. Above 99 it
+  // writes nothing; 1 to 99 it does its work and answers nCode instead of 0.
+  // 0 cancels. One call only: the one after it behaves normally again.
+  void (*ForceNextConversionResult)(int nCode);
+  void (*ForceNextCalcResult)(int nCode);
+  // The n-th decimal creation from now (1 = the next) throws
+  // CStandInDecimalCreateFailure; 0: none throws.
+  void (*FailDecimalCreateAt)(int n);
 };
+
+// What the stand-in decimal factory throws when told to fail.
+struct __attribute__((visibility("default"))) CStandInDecimalCreateFailure {
+  int nCode = 120;
+};
+
+// Failure codes of the stand-in's value entries (results above 99). Those
+// that the framework also uses keep its meaning.
+inline constexpr int kStandInNullOperand = 103;     // an operand carries the NULL flag
+inline constexpr int kStandInBinNot8Bytes = 104;    // BIN to an 8-byte type, length not 8
+inline constexpr int kStandInNotConvertible = 105;  // no conversion or operation for the types
+inline constexpr int kStandInTooLong = 108;         // text over 2147483391 units
+inline constexpr int kStandInBadDate = 110;         // text is no valid date
+inline constexpr int kStandInBadTime = 111;         // text is no valid time
+inline constexpr int kStandInBadDuration = 112;     // text is no valid duration
+inline constexpr int kStandInOverflow = 121;        // outside the destination type's range
+inline constexpr int kStandInNotANumber = 122;      // text is no number (nor boolean)
+inline constexpr int kStandInDivisionByZero = 123;  // division or modulo by zero
+inline constexpr int kStandInBadDecimal = 124;      // a DECIMAL operand without an object
+inline constexpr int kStandInBadCodePage = 125;     // text does not convert in the code page
+
 
 typedef const _stStandInControl* (*PFNSTANDINGETCONTROL)();
 

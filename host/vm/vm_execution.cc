@@ -9,9 +9,13 @@
 #include <mutex>
 #include <vector>
 
+#include "host/vm/decimal_factory.h"
 #include "host/vm/locale_info.h"
 #include "host/vm/standin_control.h"
+#include "host/vm/standin_services.h"
 #include "host/vm/str_mem_alloc.h"
+#include "host/vm/value_calc.h"
+#include "host/vm/value_conversion.h"
 
 namespace {
 
@@ -84,6 +88,9 @@ void Reset() {
   std::vector<std::pair<int, intptr_t>>().swap(s.log);  // give the memory back too
   s.ResetSettings();
   s.allocator.Reset();
+  standin_values::StandInResetDecimalSettings();
+  standin_values::StandInResetConversionSettings();
+  standin_values::StandInResetCalcSettings();
 }
 
 int nGetLogCount() {
@@ -126,9 +133,22 @@ const _stStandInControl gstControl = {
     SetFactoryLevel, SetCurrentCodePage, piGetStrMemAlloc, piGetInfoLocale,
     piGetLibShop,   nLiveStrBuffers,    nStrAllocations, nBadStrReleases,
     FailStrAllocationAt,
+    standin_values::StandInLiveDecimals,
+    standin_values::StandInLiveConversionStrings,
+    standin_values::StandInConversionCalls,
+    standin_values::StandInFinConversionCalls,
+    standin_values::StandInCalcCalls,
+    standin_values::StandInForceNextConversionResult,
+    standin_values::StandInForceNextCalcResult,
+    standin_values::StandInFailDecimalCreateAt,
 };
 
 }  // namespace
+
+namespace standin_values {
+IStrMemAlloc* StandInStrAllocator() { return &State().allocator; }
+IInfoLocale* StandInInfoLocale() { return &State().locale[0]; }
+}  // namespace standin_values
 
 // The entry that the driver finds with dlsym(handle, "Execution").
 KQ_EXPORT intptr_t Execution(int nCode, intptr_t nArgument) {
