@@ -10,6 +10,7 @@ packages=(
   libgtest-dev:i386 libgmock-dev:i386 libbenchmark-dev:i386
   mariadb-server mariadb-client
   qemu-user  # runs the i386 programs where the kernel cannot
+  unicode-data  # UnicodeData.txt feeds the generator of the fast sort table
 )
 
 missing=()

@@ -13,6 +13,7 @@
 #include <cstdint>
 
 #include "kq230/host_services.h"
+#include "kq230/zb_for_na.h"
 
 // What the stand-in answers for the product services (1 to 5, 8).
 inline constexpr int kStandInProductCode = 230;
@@ -81,6 +82,10 @@ struct _stStandInControl {
   // The n-th decimal creation from now (1 = the next) throws
   // CStandInDecimalCreateFailure; 0: none throws.
   void (*FailDecimalCreateAt)(int n);
+
+  // The database-engine interface that the server would hand to the driver
+  // object (CNADriver::bSetZB); its text-sorting service is host/vm/zb_for_na.h.
+  IZBForNA* (*piGetZBForNA)();
 };
 
 // What the stand-in decimal factory throws when told to fail.

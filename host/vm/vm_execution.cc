@@ -16,6 +16,7 @@
 #include "host/vm/str_mem_alloc.h"
 #include "host/vm/value_calc.h"
 #include "host/vm/value_conversion.h"
+#include "host/vm/zb_for_na.h"
 
 namespace {
 
@@ -141,6 +142,7 @@ const _stStandInControl gstControl = {
     standin_values::StandInForceNextConversionResult,
     standin_values::StandInForceNextCalcResult,
     standin_values::StandInFailDecimalCreateAt,
+    standin_zb::StandInZBForNA,
 };
 
 }  // namespace
