@@ -20,6 +20,10 @@ const char* const kExports[] = {
     "STRG_pszCreate",       "STRG_nGetChar",       "STRG_nGetLine",
 };
 
+// The interface version and compatibility level of the value entries that
+// the stand-in announces.
+constexpr int kValueInterfaceVersion = 2;
+
 // The out-of-memory message: every driver has it.
 constexpr unsigned int kSampleMessage = 25193;
 
@@ -54,6 +58,16 @@ int main(int argc, char** argv) {
     std::printf("kqhost: message %u reads \"%s\"\n", kSampleMessage, strMessage.c_str());
   } else {
     std::printf("kqhost: message %u not found\n", kSampleMessage);
+  }
+  // The server hands its value entries to the driver right after the start:
+  // conversions and the decimal factory, then comparison and arithmetic.
+  typedef int (*PFNBINDVALUES)(void* hLibrary, int nVersion, int nCompat);
+  const char* const kBindings[] = {"bInitVXConvFromVM", "bInitVXCalcFromVM"};
+  for (const char* pszName : kBindings) {
+    auto pfnBind = reinterpret_cast<PFNBINDVALUES>(harness.pSymbol(pszName));
+    if (pfnBind == nullptr) continue;
+    std::printf("kqhost: %s(version 2, compatibility 2) answers %d\n", pszName,
+                pfnBind(harness.hVM(), kValueInterfaceVersion, kValueInterfaceVersion));
   }
   std::printf("kqhost: counted string buffers live: %d\n", harness.Control().nLiveStrBuffers());
   harness.nStop();
