@@ -523,8 +523,12 @@ constexpr unsigned short kTypeWide = CXYString<wchar_t>::TypeVX;
 constexpr unsigned short kTypeAnsi = CXYString<char>::TypeVX;
 constexpr unsigned short kTypeBinary = CVXBIN::TypeVX;
 
+// The value layer hands out views of its wide-string kinds 148 and 149 too;
+// their buffers are wide text like 16, and must not read as empty.
+bool bWideType(unsigned short nType) { return nType == kTypeWide || nType == 148 || nType == 149; }
+
 bool bKnownType(unsigned short nType) {
-  return nType == kTypeWide || nType == kTypeAnsi || nType == kTypeBinary;
+  return bWideType(nType) || nType == kTypeAnsi || nType == kTypeBinary;
 }
 
 unsigned int LengthBytes(const unsigned char* pData) {
@@ -540,7 +544,7 @@ const unsigned char* EmptyText() {
 int STManipAUB::nGetLongueur() const {
   if (!bKnownType(nType)) return 0;
   const unsigned int nBytes = LengthBytes(pData);
-  return static_cast<int>(nType == kTypeWide ? nBytes / sizeof(wchar_t) : nBytes);
+  return static_cast<int>(bWideType(nType) ? nBytes / sizeof(wchar_t) : nBytes);
 }
 
 unsigned int STManipAUB::nGetTailleUtile() const {
@@ -560,7 +564,7 @@ const unsigned char* STManipAUB::pbyGetContenu(unsigned int& n) const {
   // Without buffer there is no terminator to hand out either.
   if (pData == nullptr) return nullptr;
   n = LengthBytes(pData);
-  if (nType == kTypeWide)
+  if (bWideType(nType))
     n += sizeof(wchar_t);
   else if (nType == kTypeAnsi)
     n += 1;

@@ -139,8 +139,9 @@ class CVXBIN {
 static_assert(sizeof(CVXBIN) == sizeof(void*), "one pointer, read by the server");
 
 // A view over one language value's counted buffer. It holds no reference.
-// A type other than 16, 19 and 28 reads as length 0, and its pointer getters
-// answer the static empty text.
+// A type other than 16, 19 and 28 (and the wide-string kinds 148 and 149, read
+// as 16) reads as length 0, and its pointer getters answer the static empty
+// text.
 struct STManipAUB {
   unsigned char* pData;  // as the value holds it; null when empty
   unsigned short nType;  // 16 wide text, 19 8-bit text, 28 binary

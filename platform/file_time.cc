@@ -214,6 +214,9 @@ bool bLocalVersUTC(_SYSTEMTIME* pstLocal, _SYSTEMTIME* pstUTC) {
   if (!MakeLocalTime(&t, &utc)) return false;
   struct tm out;
   if (!gmtime_r(&utc, &out)) return false;
+  // Near the ends of the 16-bit year the zone offset can cross into a year
+  // the record cannot hold (65536 would wrap to 0, which means "no year").
+  if (out.tm_year + 1900 < 1 || out.tm_year + 1900 > 65535) return false;
   FieldsFromTm(out, pstLocal->wMilliseconds, pstUTC);
   return true;
 }

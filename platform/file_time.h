@@ -64,7 +64,7 @@ int LocalFileTimeToFileTime(const _FILETIME* pftLocal, _FILETIME* pft);
 
 // UTC to local and local to UTC on SYSTEMTIMEs. Both refuse (false) a record
 // whose year or month is 0 before converting anything. bLocalVersUTC keeps the
-// input's milliseconds.
+// input's milliseconds, and refuses a result whose year is outside 1 to 65535.
 bool bUTCVersLocal(_SYSTEMTIME* pstUTC, _SYSTEMTIME* pstLocal);
 bool bLocalVersUTC(_SYSTEMTIME* pstLocal, _SYSTEMTIME* pstUTC);
 

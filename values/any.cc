@@ -337,7 +337,9 @@ int CAny::nGetManipAUB(STManipAUB* pst) const {
   pst->pData = nullptr;
   pst->nType = 0;
   pst->dwReserved = 0;
-  if (!bIsCountedTextCode(nGetTypeCode())) return 105;
+  // The whole type word decides, as for the other getters: a flagged value
+  // is not handed out.
+  if ((m_nType & ~0xFFu) != 0 || !bIsCountedTextCode(nGetTypeCode())) return 105;
   pst->pData = static_cast<unsigned char*>(pGetPointeur());
   pst->nType = m_nType;
   return 0;

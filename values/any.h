@@ -152,7 +152,8 @@ class CAny {
   int nGetBitField_64(unsigned long long& n) const;
   int nGetREAL(double* pd) const;
   // Codes 16, 19, 28, 148 and 149: the buffer pointer (null when empty), the
-  // type word and 0; no reference is taken. Other types: zeroed, 105.
+  // type word and 0; no reference is taken. Other types, and those codes
+  // under a flag: zeroed, 105.
   int nGetManipAUB(STManipAUB* pst) const;
   // Type word 141 with an object: what the object's 48th virtual operation
   // answers; null otherwise.

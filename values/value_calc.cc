@@ -328,6 +328,14 @@ int nDecrementeNumerique(CAny* pValue, const CAny& step) {
 
 int nNegatif(const CAny& a, CAny* pResult, unsigned int nOptions) {
   if (gpfnNegationEx == nullptr) return kVXNotBound;
+  if (pResult == &a) {
+    // The result is emptied before the entry reads the operand: v = -v is
+    // computed into a value of its own, which v takes over on success only.
+    CAny negated;
+    const int nCode = nNegatif(a, &negated, nOptions);
+    if (!bFailed(nCode)) pResult->swap(negated);
+    return nCode;
+  }
   const bool bNull = a.bIsNull();
   // The entry writes straight into the result's area: whatever the result
   // owned before is released first, and it starts from the initial content

@@ -154,7 +154,9 @@ int nSoustrait(const CAny& a, const CAny& b, CAny* pResult, unsigned int nOption
 int nMultiplie(const CAny& a, const CAny& b, CAny* pResult, unsigned int nOptions);
 int nDivise(const CAny& a, const CAny& b, CAny* pResult, unsigned int nOptions);
 int nModulo(const CAny& a, const CAny& b, CAny* pResult, unsigned int nOptions);
-// -a into *pResult (which may not be a).
+// -a into *pResult, which may be a itself. 105 when unbound, *pResult
+// untouched. An entry's code above 99 leaves *pResult with the initial
+// content of a's type, or a unchanged when it is the result.
 int nNegatif(const CAny& a, CAny* pResult, unsigned int nOptions);
 // A copy of a into *pResult, no entry called; always 0.
 int nPositif(const CAny& a, CAny* pResult, unsigned int nOptions);

@@ -35,9 +35,31 @@ constexpr unsigned short kFlagsKeptByCasts = kVXNullFlag | kVXSecondFlag;
 bool bFailed(int nResult) { return nResult > kVXLastSuccess; }
 
 // The types whose converted content SetValue receives as the pointer held in
-// the scratch area's first word, rather than as the area's address.
+// the scratch area's first word, rather than as the area's address: the
+// zero-terminated strings and the decimal (copied or assigned from), and the
+// object references, which take a reference of their own (the release entry
+// then drops the scratch area's). Given the area's address, those would hold
+// or call through a pointer into this function's stack.
 bool bTakesPointer(unsigned short nType) {
-  return nType == VX_PSTRA || nType == VX_PSTRW || nType == VX_DECIMAL;
+  switch (nType) {
+    case VX_PSTRA:
+    case VX_PSTRW:
+    case VX_DECIMAL:
+    case VX_MEMOIMG:
+    case VX_CONVOYEUR:
+    case VX_POLICE:
+    case VX_TABVALANY:
+    case VX_OBJET_BASE:
+    case VX_DINO:
+    case 135:
+    case 136:
+    case 141:
+    case 142:
+    case 143:
+      return true;
+    default:
+      return false;
+  }
 }
 
 bool bCountedWide(unsigned char nCode) { return nCode == VX_DSTRW || nCode == 148 || nCode == 149; }
@@ -117,6 +139,13 @@ int CAny::__nCastTo(unsigned short nType, const STOCAW* pstOCAW, unsigned int nO
     void* p;
     std::memcpy(&p, stScratch.aby, sizeof p);
     pclGetIntern()->SetValue(p);
+  } else if (nType == VX_BUFFER) {
+    // A BUFFER is the block's pointer and size, as its copies take them.
+    void* p;
+    uint32_t n;
+    std::memcpy(&p, stScratch.aby, sizeof p);
+    std::memcpy(&n, stScratch.aby + sizeof p, sizeof n);
+    pclGetIntern()->SetValue(p, n);
   } else {
     pclGetIntern()->SetValue(stScratch.aby);
   }

@@ -184,9 +184,12 @@ bool CStandInDecimal::bSetNumber(const CExactNumber& number) {
   if (n.nScale < 0) {
     if (!n.Rescale(0)) return false;
   }
-  // Drop decimals until the coefficient fits 38 digits (or no decimals are
-  // left).
-  while (!bFitsPrecision(n.mag, kMaxDecimalPrecision) && n.nScale > 0) n.Rescale(n.nScale - 1);
+  // Drop the decimals beyond 38 digits (or all of them) in one rounding step:
+  // dropping them one at a time would round twice (0.445 -> 0.45 -> 0.5). A
+  // carry into a 39th digit (9.99...95 -> 10.00...0) then drops one zero more.
+  const int nExcess = n.mag.nDigitCount() - kMaxDecimalPrecision;
+  if (nExcess > 0 && n.nScale > 0) n.Rescale(n.nScale - (nExcess < n.nScale ? nExcess : n.nScale));
+  if (!bFitsPrecision(n.mag, kMaxDecimalPrecision) && n.nScale > 0) n.Rescale(n.nScale - 1);
   if (n.nScale > kMaxDecimalPrecision) n.Rescale(kMaxDecimalPrecision);
   return bSetChecked(kMaxDecimalPrecision, n.nScale, n);
 }

@@ -81,9 +81,21 @@ int CompareNumbers(const CReadValue& a, const CReadValue& b) {
         (a.eKind == CReadValue::kReal && b.eKind == CReadValue::kReal))
       return x < y ? -1 : x > y ? 1 : 0;
   }
+  // Only one operand can be a real here. A real whose decimal text needs more
+  // digits than an exact number holds is beyond every exact operand: its sign
+  // decides. One whose text has so many decimals that it reads as zero is
+  // compared as a real: the other operand's nearest real orders the same.
   CExactNumber x, y;
-  nAsExact(a, &x);
-  nAsExact(b, &y);
+  const int rx = nAsExact(a, &x), ry = nAsExact(b, &y);
+  if (rx != 0) return a.dReal < 0 ? -1 : 1;
+  if (ry != 0) return b.dReal < 0 ? 1 : -1;
+  if ((a.eKind == CReadValue::kReal && a.dReal != 0 && x.mag.bIsZero()) ||
+      (b.eKind == CReadValue::kReal && b.dReal != 0 && y.mag.bIsZero())) {
+    double dx = 0, dy = 0;
+    nAsReal(a, &dx);
+    nAsReal(b, &dy);
+    return dx < dy ? -1 : dx > dy ? 1 : 0;
+  }
   return CExactNumber::Compare(x, y);
 }
 

@@ -181,6 +181,15 @@ struct CExactNumber {
   static int Compare(const CExactNumber& a, const CExactNumber& b) {
     bool an = a.bNegative && !a.mag.bIsZero(), bn = b.bNegative && !b.mag.bIsZero();
     if (an != bn) return an ? -1 : 1;
+    if (a.mag.bIsZero() || b.mag.bIsZero()) {
+      if (a.mag.bIsZero() && b.mag.bIsZero()) return 0;
+      return a.mag.bIsZero() ? -1 : 1;  // the other is positive here
+    }
+    // Orders of magnitude first: bringing scales far apart to one scale
+    // would overflow 256 bits. With equal orders the rescaled coefficient has
+    // the other's digit count, so it fits.
+    int ea = a.mag.nDigitCount() - a.nScale, eb = b.mag.nDigitCount() - b.nScale;
+    if (ea != eb) return (ea < eb ? -1 : 1) * (an ? -1 : 1);
     CExactNumber x = a, y = b;
     int s = x.nScale > y.nScale ? x.nScale : y.nScale;
     x.Rescale(s);

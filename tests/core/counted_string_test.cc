@@ -679,6 +679,8 @@ TEST_F(CountedString, TheViewReportsSizesByType) {
       {"8-bit", reinterpret_cast<unsigned char*>(ansi.pGetData()), 19, 3, 3, 4},
       {"binary", bin.pbyGet(), 28, 5, 5, 5},
       {"wide without buffer", nullptr, 16, 0, 0, 0},
+      {"wide-string kind 148", reinterpret_cast<unsigned char*>(wide.pGetData()), 148, 3, 12, 16},
+      {"wide-string kind 149", reinterpret_cast<unsigned char*>(wide.pGetData()), 149, 3, 12, 16},
       {"another type", reinterpret_cast<unsigned char*>(wide.pGetData()), 8, 0, 0, 0},
   };
   for (const auto& c : cases) {

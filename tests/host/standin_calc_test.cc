@@ -173,6 +173,52 @@ TEST_F(StandInCalc, NumbersOfMixedTypesOrderAsTheirDecimalValues) {
   }
 }
 
+// Reals whose decimal text has far more digits (or far more decimals) than any
+// exact number still order by their value, both ways round.
+TEST_F(StandInCalc, RealsFarBeyondTheExactRangeStillOrderAgainstExactNumbers) {
+  struct Case {
+    const char* name;
+    double d;
+    Operand other;
+    int nExpected;  // the real against the other operand
+  } cases[] = {
+      {"huge real above a small integer", 1e300, Num<int32_t>(VX_I4, 5), 1},
+      {"huge negative real below a decimal", -1e300, Typed(L"5", VX_DECIMAL), -1},
+      {"1e100 above the largest UI8", 1e100, Num<uint64_t>(VX_UI8, UINT64_MAX), 1},
+      {"tiny real below a 20-digit decimal", 1.5e-100, Typed(L"12345678901234567890", VX_DECIMAL), -1},
+      {"tiny real above a negative money", 1.5e-100, Typed(L"-922337203685.5", VX_CY), 1},
+      {"tiny real above -1", 1.5e-100, Num<int64_t>(VX_I8, -1), 1},
+      {"1.5e-60 below the largest UI8", 1.5e-60, Num<uint64_t>(VX_UI8, UINT64_MAX), -1},
+      {"-1.5e-60 above the smallest I8", -1.5e-60, Num<int64_t>(VX_I8, INT64_MIN), 1},
+      {"-1.5e-60 above the largest negative decimal", -1.5e-60, Typed(L"-0.00000000000000000000000000000000000001", VX_DECIMAL), 1},
+      {"tiny negative real below 0", -1e-200, Num<int32_t>(VX_I4, 0), -1},
+      {"tiny positive real above 0", 1e-200, Num<int32_t>(VX_I4, 0), 1},
+      {"tiny positive real below the smallest decimal", 1e-200, Typed(L"0.00000000000000000000000000000000000001", VX_DECIMAL), -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Operand real = Num<double>(VX_R8, c.d);
+    int n = 99;
+    ASSERT_EQ(Test2("nComparaisonEx", real, c.other, &n), 0);
+    EXPECT_EQ(n, c.nExpected);
+    ASSERT_EQ(Test2("nComparaisonEx", c.other, real, &n), 0);
+    EXPECT_EQ(n, -c.nExpected);
+  }
+}
+
+// A number text with 152 decimals against an integer: bringing both to one
+// scale would need far more than 256 bits, yet the order is the values'.
+TEST_F(StandInCalc, NumbersOfFarApartScalesOrderByValue) {
+  const std::wstring tiny = L"0." + std::wstring(76, L'0') + std::wstring(76, L'9');
+  // 10^58 times this integer just passes 2^256.
+  Operand big = Num<uint64_t>(VX_UI8, 11579208923731619543ull);
+  int n = 99;
+  ASSERT_EQ(Test2("nComparaisonEx", Wide(tiny), big, &n), 0);
+  EXPECT_EQ(n, -1);
+  ASSERT_EQ(Test2("nComparaisonEx", big, Wide(tiny), &n), 0);
+  EXPECT_EQ(n, 1);
+}
+
 TEST_F(StandInCalc, NullOperandsAnswer103AndWriteNothing) {
   Operand a = Num<int32_t>(VX_I4, 1), b = Num<int32_t>(VX_I4, 1);
   Operand nullA = a, nullB = b;

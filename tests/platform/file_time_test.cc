@@ -254,6 +254,33 @@ TEST_F(FileTimeInParis, LocalRecordsConvertToUtcKeepingTheMilliseconds) {
   }
 }
 
+TEST_F(FileTimeIn, LocalRecordsWhoseUtcYearTheRecordCannotHoldAreRefused) {
+  // Near the ends of the 16-bit year the zone offset crosses into a year the
+  // record has no room for (65536) or takes for "no year" (0).
+  struct Case {
+    const char* zone;
+    SYSTEMTIME local;
+    const char* utc;  // null: refused
+  } cases[] = {
+      {"America/New_York", St(65535, 12, 31, 23), nullptr},
+      {"America/New_York", St(65535, 12, 31, 18, 59, 59), "65535-12-31 23:59:59.000 dow 2"},
+      {"Europe/Paris", St(1, 1, 1, 0, 0), nullptr},
+      {"Europe/Paris", St(1, 1, 1, 1, 0), "0001-01-01 00:50:39.000 dow 1"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.zone) + " " + Text(c.local));
+    UseZone(c.zone);
+    SYSTEMTIME local = c.local, utc = St(1234, 5, 6);
+    if (c.utc == nullptr) {
+      EXPECT_FALSE(bLocalVersUTC(&local, &utc));
+      EXPECT_EQ(Text(utc), Text(St(1234, 5, 6)));
+    } else {
+      ASSERT_TRUE(bLocalVersUTC(&local, &utc));
+      EXPECT_EQ(Text(utc), c.utc);
+    }
+  }
+}
+
 TEST_F(FileTimeInUtc, TheSecondBefore1970IsNotTakenForAFailure) {
   SYSTEMTIME local = St(1969, 12, 31, 23, 59, 59, 7), utc;
   ASSERT_TRUE(bLocalVersUTC(&local, &utc));

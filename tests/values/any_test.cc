@@ -528,6 +528,33 @@ TEST_F(DynamicValue, ManipViewGivesTheBufferOfCountedValuesOnly) {
   EXPECT_EQ(st.pData, nullptr);
 }
 
+// Like every typed getter, the view reads the whole type word: a counted value
+// under either flag is not handed out.
+TEST_F(DynamicValue, ManipViewOfAFlaggedCountedValueAnswers105AndZeroes) {
+  CXYString<wchar_t> wide(L"wide");
+  CXYString<char> narrow("narrow");
+  const unsigned char abyBytes[3] = {1, 2, 3};
+  for (unsigned short wType : std::initializer_list<unsigned short>{VX_DSTRW, VX_DSTRA, VX_BIN, 148, 149}) {
+    for (unsigned short wFlag : {kVXNullFlag, kVXSecondFlag}) {
+      SCOPED_TRACE(testing::Message() << wType << " flag 0x" << std::hex << wFlag);
+      CAny v;
+      v.__SetType(wType, 0);
+      if (wType == VX_DSTRA)
+        v.pclGetIntern()->SetValue(&narrow);
+      else if (wType == VX_BIN)
+        v.SetValueByte(abyBytes, sizeof abyBytes);
+      else
+        v.pclGetIntern()->SetValue(&wide);
+      v.SetTypeWord(static_cast<unsigned short>(v.wGetType() | wFlag));
+      STManipAUB st = {reinterpret_cast<unsigned char*>(&st), 77, 77};
+      EXPECT_EQ(v.nGetManipAUB(&st), 105);
+      EXPECT_EQ(st.pData, nullptr);
+      EXPECT_EQ(st.nType, 0);
+      EXPECT_EQ(st.dwReserved, 0u);
+    }
+  }
+}
+
 // The object of kind 141 whose 48th operation answers its processing.
 struct FakeTraitement {
 #define KQ_UNUSED_SLOT(n) \

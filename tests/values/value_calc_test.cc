@@ -526,6 +526,49 @@ TEST_F(BoundValuesTest, NegationWritesIntoTheResultAndKeepsItsOwnershipStraight)
   EXPECT_EQ(nNegatif(a, &r, 0), kStandInOverflow);
 }
 
+// v = -v: the operand is read before its own area is reinitialised, and a
+// failure leaves it as it was.
+TEST_F(BoundValuesTest, NegationIntoTheOperandItselfNegatesItsValue) {
+  const int n0 = Control().nLiveDecimals();
+  const struct {
+    const char* name;
+    std::function<void(CAny*)> set;
+    unsigned short wFlags;
+    unsigned short wExpectedType;
+    std::wstring expected;
+  } cases[] = {
+      {"I4", [](CAny* v) { v->SetI4(5); }, 0, VX_I4, L"-5"},
+      {"I4 under both flags", [](CAny* v) { v->SetI4(3); }, kVXNullFlag | kVXSecondFlag,
+       VX_I4 | kVXNullFlag, L"-3"},
+      {"UI4 negates into I8", [](CAny* v) { v->SetUI4(7); }, 0, VX_I8, L"-7"},
+      {"DECIMAL",
+       [](CAny* v) {
+         v->SetI4(12);
+         ASSERT_EQ(v->__nCastTo(VX_DECIMAL, nullptr, 1), 0);
+       },
+       0, VX_DECIMAL, L"-12"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    CAny v;
+    c.set(&v);
+    v.SetTypeWord(static_cast<unsigned short>(v.wGetType() | c.wFlags));
+    ASSERT_EQ(nNegatif(v, &v, 0), 0);
+    EXPECT_EQ(v.wGetType(), c.wExpectedType);
+    v.SetTypeWord(v.wGetType() & 0xFF);
+    const wchar_t* psz = nullptr;
+    ASSERT_EQ(v.__nCastToString(&psz, nullptr), 0);
+    EXPECT_EQ(Text(psz), c.expected);
+  }
+  EXPECT_EQ(Control().nLiveDecimals(), n0);
+
+  CAny v;
+  v.SetI4(-2147483647 - 1);
+  EXPECT_EQ(nNegatif(v, &v, 0), kStandInOverflow);
+  EXPECT_EQ(v.wGetType(), VX_I4);
+  EXPECT_EQ(IntOf(v), -2147483647 - 1);
+}
+
 TEST_F(BoundValuesTest, PositiveCopiesTheOperandWithoutCallingAnything) {
   CAny a, r;
   SetDSTRW(&a, L"same");

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "host/harness/host_harness.h"
+#include "tests/values/any_test_support.h"
 #include "tests/values/bound_values.h"
 
 namespace {
@@ -427,6 +428,67 @@ TEST_F(BoundValuesTest, TheEntryReceivesTheAreaTheTypeCodeTheOptionsAndTheCodePa
   EXPECT_EQ(Text(gRecorded.pszSourceText), L"17");
   EXPECT_EQ(gRecorded.pDest, static_cast<void*>(&n));
   EXPECT_EQ(gRecorded.nOptions, 1u);
+}
+
+// A conversion entry that answers an object reference (or a memory block) of
+// the test's in the scratch area, as an entry converting to those types would.
+const void* gpConvertedObject = nullptr;
+uint32_t gnConvertedSize = 0;
+int ObjectConversion(const void*, unsigned int, void* pDest, unsigned int, unsigned int,
+                     const STOCAW*) {
+  std::memcpy(pDest, &gpConvertedObject, sizeof gpConvertedObject);
+  std::memcpy(static_cast<unsigned char*>(pDest) + sizeof gpConvertedObject, &gnConvertedSize,
+              sizeof gnConvertedSize);
+  return 0;
+}
+void NoRelease(void*, unsigned int) {}
+
+// The value takes the object itself (and a reference of its own), not the
+// address of the scratch area the entry wrote it in.
+TEST_F(BoundValuesTest, ACastToAnObjectTypeHoldsTheConvertedObject) {
+  BindingSnapshot snapshot;
+  gpfnConvDepExt = ObjectConversion;
+  gpfnFinConv = NoRelease;
+  kqtest::FakeObjetBase objet;
+  kqtest::FakeTabValAny tab;
+  kqtest::FakeCountedObject counted;
+  const struct {
+    unsigned short wType;
+    const void* pObject;
+    const int* pnRefs;
+  } cases[] = {
+      {VX_OBJET_BASE, &objet, &objet.nRefs}, {135, &objet, &objet.nRefs},
+      {VX_DINO, &objet, &objet.nRefs},       {VX_TABVALANY, &tab, &tab.nRefs},
+      {VX_MEMOIMG, &counted, &counted.nCount}, {VX_POLICE, &counted, &counted.nCount},
+      {VX_CONVOYEUR, &counted, &counted.nCount},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.wType);
+    gpConvertedObject = c.pObject;
+    gnConvertedSize = 0;
+    {
+      CAny v;
+      v.SetI4(1);
+      ASSERT_EQ(v.__nCastTo(c.wType, nullptr, 1), 0);
+      EXPECT_EQ(v.wGetType(), c.wType);
+      EXPECT_EQ(v.pGetPointeur(), c.pObject);
+      EXPECT_EQ(*c.pnRefs, 2);
+    }
+    EXPECT_EQ(*c.pnRefs, 1);
+  }
+
+  const char block[] = "block";
+  gpConvertedObject = block;
+  gnConvertedSize = 5;
+  CAny v;
+  v.SetI4(1);
+  ASSERT_EQ(v.__nCastTo(VX_BUFFER, nullptr, 1), 0);
+  void* p = nullptr;
+  unsigned int n = 0;
+  EXPECT_EQ(v.pclGetIntern()->nGetDataAdr(&p), 0);
+  EXPECT_EQ(v.pclGetIntern()->nGetDataSize(&n), 0);
+  EXPECT_EQ(p, static_cast<const void*>(block));
+  EXPECT_EQ(n, 5u);
 }
 
 TEST_F(BoundValuesTest, TheStaticCastWritesTheTypesAreaAtTheDestination) {
