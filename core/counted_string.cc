@@ -373,12 +373,19 @@ int CXYString<T>::__nConversion(const char* p, int n, int nExtra, int cp, int nF
     const int64_t nMore = nExtra > 0 ? nExtra : 0;
     cp = ResolveCodePage(cp);
 
+    // A short text (a fetched cell, most often) is decoded once into the
+    // stack and copied, instead of being decoded once to count and once more
+    // to write. No code page makes more characters than bytes.
+    constexpr int kShortText = 256;
+    wchar_t aShort[kShortText];
+    const bool bShort = !(cp == 1252 && nFlags == 0) && nIn <= kShortText;
+
     int nChars;
     if (cp == 1252 && nFlags == 0) {
       nChars = nIn;  // one character a byte
     } else {
       nChars = MultiByteToWideChar(static_cast<unsigned int>(cp), static_cast<unsigned int>(nFlags),
-                                   p, nIn, nullptr, 0);
+                                   p, nIn, bShort ? aShort : nullptr, bShort ? kShortText : 0);
       if (nChars < 0) nChars = 0;
     }
     const int64_t nRoom = int64_t(nChars) + nMore + 1;
@@ -387,11 +394,15 @@ int CXYString<T>::__nConversion(const char* p, int n, int nExtra, int cp, int nF
     if (nResult != 0) return nResult;
 
     int nDone = 0;
-    if (cp == 1252 && nFlags == 0)
+    if (cp == 1252 && nFlags == 0) {
       nDone = STR_CP1252ToWideChar(p, nIn, m_pData, nChars);
-    else if (nChars > 0)
+    } else if (bShort) {
+      std::memcpy(m_pData, aShort, sizeof(wchar_t) * static_cast<size_t>(nChars));
+      nDone = nChars;
+    } else if (nChars > 0) {
       nDone = MultiByteToWideChar(static_cast<unsigned int>(cp), static_cast<unsigned int>(nFlags), p,
                                   nIn, m_pData, nChars);
+    }
     if (nDone < 0) nDone = 0;
     SetLengthAndTerminate(static_cast<unsigned int>(nDone));
     return nDone == 0 ? kCountedNothingConverted : 0;

@@ -16,6 +16,7 @@
 #include "core/binary_buffer.h"
 #include "core/counted_string.h"
 #include "core/xmalloc.h"
+#include "platform/codepage_conversion.h"
 #include "tests/support/bound_framework.h"
 
 namespace {
@@ -657,6 +658,44 @@ TEST_F(CountedString, CodePageConversionsAgreeWithIconv) {
   }
   iconv_close(toWide);
   iconv_close(toBytes);
+}
+
+// Short texts are decoded once through the stack, long ones twice into the
+// buffer: both roads must give iconv's text, and both must refuse alike.
+TEST_F(CountedString, Utf8ConversionsAgreeWithIconvOnBothSidesOfTheShortTextRoad) {
+  iconv_t toWide = iconv_open("UTF-32LE", "UTF-8");
+  ASSERT_NE(toWide, reinterpret_cast<iconv_t>(-1));
+  const char* const kPieces[] = {"a", "\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x98\x80"};
+  std::mt19937 rng(20261210);
+  for (size_t nBytes : {1u, 255u, 256u, 257u, 1000u}) {
+    std::string text;
+    while (text.size() < nBytes) {
+      const char* piece = kPieces[rng() % 4];
+      if (text.size() + std::strlen(piece) > nBytes) piece = "a";
+      text += piece;
+    }
+    SCOPED_TRACE(nBytes);
+    std::wstring expected(text.size(), L'\0');
+    char* pIn = text.data();
+    size_t nIn = text.size();
+    char* pOut = reinterpret_cast<char*>(expected.data());
+    size_t nOut = expected.size() * sizeof(wchar_t);
+    ASSERT_NE(iconv(toWide, &pIn, &nIn, &pOut, &nOut), static_cast<size_t>(-1));
+    expected.resize(expected.size() - nOut / sizeof(wchar_t));
+
+    CWString w;
+    ASSERT_EQ(w.__nConversion(text.data(), static_cast<int>(text.size()), 0, 65001, 0, nullptr), 0);
+    EXPECT_EQ(Text(w), expected);
+
+    std::string invalid = text;
+    invalid.back() = '\xFF';
+    CWString strict;
+    EXPECT_EQ(strict.__nConversion(invalid.data(), static_cast<int>(invalid.size()), 0, 65001,
+                                   MB_ERR_INVALID_CHARS, nullptr),
+              105);
+    EXPECT_EQ(Text(strict), L"");
+  }
+  iconv_close(toWide);
 }
 
 // ---------------------------------------------------------------------------
