@@ -23,7 +23,7 @@
 #include "core/module_entry.h"
 #include "host/harness/host_harness.h"
 #include "kq230/module_exports.h"
-#include "platform/codepage_conversion.h"
+#include "core/codepage_conversion.h"
 #include "values/any.h"
 #include "values/date_time_base.h"
 #include "values/value_conversion.h"

@@ -30,7 +30,7 @@
 #include "core/wide_string.h"
 #include "host/harness/host_harness.h"
 #include "kq230/module_exports.h"
-#include "platform/message_formatting.h"
+#include "core/message_formatting.h"
 
 namespace {
 

@@ -27,7 +27,7 @@
 #include "core/char_conv.h"
 #include "core/unicode.h"
 #include "core/xmalloc.h"
-#include "platform/codepage_conversion.h"
+#include "core/codepage_conversion.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "core/locale_compare.h"
-#include "platform/codepage_conversion.h"
+#include "core/codepage_conversion.h"
 
 namespace {
 

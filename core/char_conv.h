@@ -12,7 +12,7 @@
 // The text conversions allocate their result with XMALLOC_pNew_; the caller
 // owns it and frees it with XMALLOC_Del_. Code page numbers are Windows code
 // page numbers (0 or unknown: 1252; 65001: UTF-8); the conversion itself is
-// MultiByteToWideChar / WideCharToMultiByte (platform/codepage_conversion.h),
+// MultiByteToWideChar / WideCharToMultiByte (core/codepage_conversion.h),
 // whose flags are passed through, except for the two roads that never need
 // iconv: UTF-8 that is well-formed, and CP1252.
 //

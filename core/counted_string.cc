@@ -9,8 +9,8 @@
 #include "core/module_entry.h"
 #include "core/unicode.h"
 #include "core/xmalloc.h"
-#include "platform/code_pages.h"
-#include "platform/codepage_conversion.h"
+#include "core/code_pages.h"
+#include "core/codepage_conversion.h"
 
 namespace {
 

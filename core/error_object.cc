@@ -12,7 +12,7 @@
 #include "core/numbered_messages.h"
 #include "core/wide_string.h"
 #include "core/xmalloc.h"
-#include "platform/codepage_conversion.h"
+#include "core/codepage_conversion.h"
 
 namespace {
 

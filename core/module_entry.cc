@@ -9,7 +9,6 @@
 #include "core/module_info.h"
 #include "core/numbered_messages.h"
 #include "kq230/module_exports.h"
-#include "platform/query_dump_texts.h"
 
 IStrMemAlloc* CInformationModule::ms_piStrMemAlloc = nullptr;
 
@@ -32,6 +31,7 @@ CBaseExecutionDLL* gpclExecutionDLL76 = nullptr;
 
 int CMainCommun76::gbInitLibraryDone = 0;
 HINSTANCE CMainCommun76::ghModule = nullptr;
+void (*CMainCommun76::ms_pfnFreeQueryDumpRessources)() = nullptr;
 
 namespace {
 
@@ -305,7 +305,7 @@ int CMainCommun76::bInitLibraryCommon(HINSTANCE hModule) {
 int CMainCommun76::bTermLibraryCommon() {
   if (!gbInitLibraryDone) return 1;
   gbInitLibraryDone = 0;
-  CKQVariant::FreeQueryDumpRessources();
+  if (ms_pfnFreeQueryDumpRessources != nullptr) ms_pfnFreeQueryDumpRessources();
   CBaseExecutionDLL::s_TermineDLL();
   DLLRES_Term();
   return 1;

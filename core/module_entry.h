@@ -115,7 +115,15 @@ int ModuleEntry_nCommandeComposante(int nCode, void* pArgument);
 class CMainCommun76 {
  public:
   static int bInitLibraryCommon(HINSTANCE hModule);
+  // Releases, first, what a higher layer holds for the whole library (the
+  // query-dump captions of platform/query_dump_texts.h): the framework core
+  // cannot name those layers, so they hand over their release here.
   static int bTermLibraryCommon();
+
+  // The release that bTermLibraryCommon runs first; null (the start value)
+  // runs nothing. The layer that loads such resources sets it when it loads
+  // them; setting it again replaces it.
+  static void (*ms_pfnFreeQueryDumpRessources)();
 
   static int gbInitLibraryDone;
   static HINSTANCE ghModule;

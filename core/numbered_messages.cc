@@ -11,8 +11,8 @@
 #include "core/unicode.h"
 #include "core/wide_string.h"
 #include "core/xmalloc.h"
-#include "platform/codepage_conversion.h"
-#include "platform/message_formatting.h"
+#include "core/codepage_conversion.h"
+#include "core/message_formatting.h"
 
 // The argument lists handed on as char** are the address of a va_list: the
 // two are the same type on this platform.

@@ -12,7 +12,8 @@
 #include "core/locale_compare.h"
 #include "core/xmalloc.h"
 #include "core/zstring.h"
-#include "platform/codepage_conversion.h"
+#include "core/codepage_conversion.h"
+#include "core/integer_text.h"
 
 namespace {
 
@@ -976,44 +977,11 @@ char* __UNALIGNED__UNICODE__STRNCPY__(char* dst, const char* src, int n) {
 // ---------------------------------------------------------------------------
 // Number texts.
 
-namespace {
-
-template <typename T>
-T* WriteUnsigned(unsigned long long v, T* out, int nRadix, bool bNegative) {
-  if (nRadix < 2 || nRadix > 36) {
-    out[0] = 0;
-    return out;
-  }
-  T digits[64];
-  int n = 0;
-  do {
-    unsigned int d = static_cast<unsigned int>(v % static_cast<unsigned>(nRadix));
-    digits[n++] = static_cast<T>(d < 10 ? '0' + d : 'a' + d - 10);
-    v /= static_cast<unsigned>(nRadix);
-  } while (v != 0);
-  T* o = out;
-  if (bNegative) *o++ = '-';
-  while (n > 0) *o++ = digits[--n];
-  *o = 0;
-  return out;
-}
-
-template <typename T>
-T* WriteSigned(long long v, T* out, int nRadix) {
-  // The magnitude is computed unsigned so that the most negative value prints.
-  bool bNegative = v < 0;
-  unsigned long long u = bNegative ? 0ULL - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v);
-  return WriteUnsigned(u, out, nRadix, bNegative);
-}
-
-}  // namespace
-
-wchar_t* _ui64towQnt(unsigned long long v, wchar_t* out, int nRadix) {
-  return WriteUnsigned(v, out, nRadix, false);
-}
-char* _ui64toaQnt(unsigned long long v, char* out, int nRadix) { return WriteUnsigned(v, out, nRadix, false); }
-wchar_t* _i64towQnt(long long v, wchar_t* out, int nRadix) { return WriteSigned(v, out, nRadix); }
-char* _i64toaQnt(long long v, char* out, int nRadix) { return WriteSigned(v, out, nRadix); }
+// The framework's one integer writer (core/integer_text.h).
+wchar_t* _ui64towQnt(unsigned long long v, wchar_t* out, int nRadix) { return ui64tow(v, out, nRadix); }
+char* _ui64toaQnt(unsigned long long v, char* out, int nRadix) { return ui64toa(v, out, nRadix); }
+wchar_t* _i64towQnt(long long v, wchar_t* out, int nRadix) { return i64tow(v, out, nRadix); }
+char* _i64toaQnt(long long v, char* out, int nRadix) { return i64toa(v, out, nRadix); }
 
 wchar_t* _wgcvt(double v, int nDigits, wchar_t* out) {
   // gcvt never gives more than 17 significant digits; clamping keeps the text

@@ -7,7 +7,7 @@
 // write 64-bit integers in any radix and read floating-point texts whose
 // exponent letter is "D". UTF-8, UTF-16 and UTF-32 are converted here; other
 // code pages go through wide text and MultiByteToWideChar/WideCharToMultiByte
-// (platform/codepage_conversion.h).
+// (core/codepage_conversion.h).
 //
 // Conventions:
 // - Counts named n or length are in units of the source (bytes, UTF-16 units,

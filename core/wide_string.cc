@@ -19,8 +19,9 @@
 #include "core/string_templates.h"
 #include "core/xmalloc.h"
 #include "core/zstring.h"
-#include "platform/codepage_conversion.h"
-#include "platform/message_formatting.h"
+#include "core/codepage_conversion.h"
+#include "core/integer_text.h"
+#include "core/message_formatting.h"
 
 namespace {
 

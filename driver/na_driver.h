@@ -3,7 +3,8 @@
 // CNADriver::s_pclDriver.
 //
 // So far it holds only what the sortable index keys need: the server's
-// database-engine interface (IZBForNA), through which a wide text's key with a
+// database-engine interface (IZBForNA), which it hands to the key builder
+// (values/index_key.h): through it a wide text's key with a
 // sort mapping reaches the server's text-sorting service.
 //
 // Ownership: the server owns the IZBForNA it hands over; the driver object

@@ -12,7 +12,7 @@
 #include <cwchar>
 #include <vector>
 
-#include "platform/message_formatting.h"
+#include "core/message_formatting.h"
 
 namespace {
 

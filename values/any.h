@@ -39,7 +39,7 @@
 #include "core/binary_buffer.h"
 #include "core/counted_string.h"
 #include "kq230/vm_values.h"
-#include "platform/code_pages.h"
+#include "core/code_pages.h"
 #include "values/any_behaviour.h"
 
 class CDateTime;

@@ -12,7 +12,7 @@
 #include <limits>
 
 #include "core/unicode.h"
-#include "platform/codepage_conversion.h"
+#include "core/codepage_conversion.h"
 #include "values/any.h"
 #include "values/money.h"
 

@@ -7,7 +7,7 @@
 #include "core/binary_buffer.h"
 #include "core/counted_string.h"
 #include "core/zstring.h"
-#include "platform/message_formatting.h"
+#include "core/message_formatting.h"
 
 const wchar_t* const CDureeBase::ms_pcszFormatAffichageMillieme = L"%d%02d%02d%02d%03d";
 const wchar_t* const CDureeBase::ms_cpszFormatAffichageCentieme = L"%d%02d%02d%02d%02d";

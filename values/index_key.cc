@@ -6,7 +6,6 @@
 #include "core/locale_compare.h"
 #include "core/unicode.h"
 #include "core/xmalloc.h"
-#include "driver/na_driver.h"
 #include "kq230/vm_values.h"
 #include "kq230/zb_for_na.h"
 #include "values/any.h"
@@ -106,16 +105,18 @@ unsigned int nFixedWidth(unsigned int eType) {
   }
 }
 
-// The text-sorting service of the server, or null when the driver object,
-// its database-engine interface or the service is missing.
+IZBForNA* g_piZBForNA = nullptr;
+
+// The text-sorting service of the server, or null when the database-engine
+// interface or the service is missing.
 IZBTextSort* piTextSort() {
-  CNADriver* pDriver = CNADriver::s_pclDriver;
-  if (pDriver == nullptr) return nullptr;
-  IZBForNA* piZB = pDriver->piGetZB();
-  return piZB != nullptr ? piZB->piGetTextSort() : nullptr;
+  return g_piZBForNA != nullptr ? g_piZBForNA->piGetTextSort() : nullptr;
 }
 
 }  // namespace
+
+void CZBConvertKey::SetZBForNA(IZBForNA* piZB) { g_piZBForNA = piZB; }
+IZBForNA* CZBConvertKey::piGetZBForNA() { return g_piZBForNA; }
 
 // --- Fixed-width encoders ---------------------------------------------------
 

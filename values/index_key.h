@@ -36,6 +36,8 @@
 
 #include <cstdint>
 
+#include "kq230/zb_for_na.h"
+
 class CAny;
 
 // Key item types: the numbering of the encoders.
@@ -95,6 +97,14 @@ extern const uint16_t tabUCS2FastSort[65536];
 class CZBConvertKey {
  public:
   CZBConvertKey() = delete;
+
+  // The server's database-engine interface whose text-sorting service maps
+  // the keys of texts with a sort mapping (case, punctuation, accents). The
+  // driver object hands it over as the server gives it and takes it back when
+  // it goes (driver/na_driver.h); null: texts are keyed unmapped. Not owned.
+  // Threads: written while the driver starts and stops, under the driver lock.
+  static void SetZBForNA(IZBForNA* piZB);
+  static IZBForNA* piGetZBForNA();
 
   // REQUIRES (fixed-width encoders): pKey holds the layout's width.
   static void _I1_to_Key(void* pKey, const int8_t* pValue);

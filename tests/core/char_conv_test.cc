@@ -13,7 +13,7 @@
 
 #include "core/unicode.h"
 #include "core/xmalloc.h"
-#include "platform/codepage_conversion.h"
+#include "core/codepage_conversion.h"
 #include "tests/support/bound_framework.h"
 #include "tests/support/iconv_reference.h"
 

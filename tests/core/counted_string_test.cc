@@ -16,7 +16,7 @@
 #include "core/binary_buffer.h"
 #include "core/counted_string.h"
 #include "core/xmalloc.h"
-#include "platform/codepage_conversion.h"
+#include "core/codepage_conversion.h"
 #include "tests/support/bound_framework.h"
 
 namespace {

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "host/harness/host_harness.h"
-#include "platform/message_formatting.h"
+#include "core/message_formatting.h"
 #include "tests/core/failing_heap.h"
 
 namespace {

@@ -1,6 +1,12 @@
 // Code-page conversion over iconv, checked against iconv called
 // directly, and the small system functions of the same module.
-#include "platform/codepage_conversion.h"
+#include "core/codepage_conversion.h"
+#include "core/code_pages.h"
+#include "core/integer_text.h"
+#include "platform/crt_strings.h"
+#include "platform/current_directory.h"
+#include "platform/process_locale.h"
+#include "platform/windows_version.h"
 
 #include <gtest/gtest.h>
 #include <iconv.h>

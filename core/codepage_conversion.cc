@@ -1,4 +1,4 @@
-#include "platform/codepage_conversion.h"
+#include "core/codepage_conversion.h"
 
 #include <iconv.h>
 #include <unistd.h>
@@ -14,11 +14,8 @@
 #include <cwchar>
 #include <cwctype>
 
-#include "core/char_conv.h"
-#include "core/locale_compare.h"
-#include "core/unicode.h"
-#include "core/xmalloc.h"
-#include "platform/code_pages.h"
+#include "core/cp1252_table.h"
+#include "core/scratch_buffer.h"
 
 namespace {
 
@@ -303,14 +300,14 @@ long long nRunIConv(iconv_t cd, const char* pIn, size_t nIn, char* pOut, size_t 
   return clSink.nFinish();
 }
 
-// CP1252 bytes to wide text through the framework's table (core/char_conv.h), which
+// CP1252 bytes to wide text through the framework's table (core/cp1252_table.h), which
 // defines all 256 bytes.
 long long nDecodeCp1252(const unsigned char* pIn, size_t nIn, wchar_t* pOut, size_t nRoom) {
   if (pOut == nullptr) return static_cast<long long>(nIn);
   if (nRoom < nIn) return nFail(E2BIG);
   for (size_t i = 0; i < nIn; ++i) {
     const unsigned char b = pIn[i];
-    pOut[i] = b < 0x80 ? static_cast<wchar_t>(b) : STR_FromCP1252(static_cast<char>(b));
+    pOut[i] = b < 0x80 ? static_cast<wchar_t>(b) : kq230::cp1252::Cp1252ToWide(b);
   }
   return static_cast<long long>(nIn);
 }
@@ -435,8 +432,9 @@ long long nEncodeCp1252(const wchar_t* pIn, size_t nIn, char* pOut, size_t nRoom
   for (size_t i = 0; i < nIn; ++i) {
     const wchar_t c = pIn[i];
     unsigned char b = 0;
-    const bool bHasByte = static_cast<unsigned int>(c) < 0x80 ? (b = static_cast<unsigned char>(c), true)
-                                                              : STR_bIsCp1252(c, b) != 0;
+    const int nByte = kq230::cp1252::WideToCp1252(c);
+    if (nByte >= 0) b = static_cast<unsigned char>(nByte);
+    const bool bHasByte = nByte >= 0;
     if (bHasByte) {
       if (pOut != nullptr) {
         if (nAt == nRoom) return nFail(E2BIG);
@@ -534,31 +532,6 @@ long long nEncode(int nRow, const wchar_t* pIn, size_t nIn, char* pOut, size_t n
   return nEncodeIConv(cd, bFlushAfterEncoding(nRow), pIn, nIn, pOut, nRoom, stRepl);
 }
 
-// A buffer in automatic storage for small sizes, on the heap beyond.
-template <typename T, size_t kInline>
-class CScratchBuffer {
- public:
-  explicit CScratchBuffer(size_t nCount) {
-    if (nCount <= kInline) {
-      m_p = m_aInline;
-    } else if (nCount <= UINT_MAX / sizeof(T)) {
-      m_p = static_cast<T*>(XMALLOC_pNew_(static_cast<unsigned int>(nCount * sizeof(T))));
-      m_bHeap = m_p != nullptr;
-    }
-  }
-  ~CScratchBuffer() {
-    if (m_bHeap) XMALLOC_Del_(m_p);
-  }
-  CScratchBuffer(const CScratchBuffer&) = delete;
-  CScratchBuffer& operator=(const CScratchBuffer&) = delete;
-
-  T* p() const { return m_p; }
-
- private:
-  T m_aInline[kInline];
-  T* m_p = nullptr;
-  bool m_bHeap = false;
-};
 
 }  // namespace
 
@@ -643,304 +616,3 @@ int nGetUTF8Len(const wchar_t* pszText) {
   return WideCharToMultiByte(65001, 0, pszText, -1, nullptr, 0, nullptr, nullptr);
 }
 
-// ---------------------------------------------------------------------------
-// Integer texts
-
-namespace {
-
-template <typename T>
-T* WriteInteger(unsigned long long nMagnitude, bool bNegative, T* pszOut, int nRadix) {
-  if (pszOut == nullptr) return pszOut;
-  if (nRadix < 2 || nRadix > 36) {
-    pszOut[0] = 0;
-    return pszOut;
-  }
-  T acDigits[64];  // base 2 needs 64 digits at most
-  int n = 0;
-  const unsigned int nBase = static_cast<unsigned int>(nRadix);
-  do {
-    const unsigned int nDigit = static_cast<unsigned int>(nMagnitude % nBase);
-    acDigits[n++] = static_cast<T>(nDigit < 10 ? '0' + nDigit : 'a' + nDigit - 10);
-    nMagnitude /= nBase;
-  } while (nMagnitude != 0);
-  T* p = pszOut;
-  if (bNegative) *p++ = static_cast<T>('-');
-  while (n > 0) *p++ = acDigits[--n];
-  *p = 0;
-  return pszOut;
-}
-
-// The magnitude computed in the unsigned type, so that the most negative
-// value has one.
-template <typename T>
-T* WriteSigned(long long nValue, T* pszOut, int nRadix) {
-  const bool bNegative = nValue < 0;
-  const unsigned long long nMagnitude =
-      bNegative ? 0ULL - static_cast<unsigned long long>(nValue) : static_cast<unsigned long long>(nValue);
-  return WriteInteger(nMagnitude, bNegative, pszOut, nRadix);
-}
-
-}  // namespace
-
-char* ui64toa(unsigned long long nValue, char* pszOut, int nRadix) {
-  return WriteInteger(nValue, false, pszOut, nRadix);
-}
-char* i64toa(long long nValue, char* pszOut, int nRadix) {
-  return WriteSigned(nValue, pszOut, nRadix);
-}
-char* ultoa(unsigned long nValue, char* pszOut, int nRadix) {
-  return WriteInteger(nValue, false, pszOut, nRadix);
-}
-char* ltoa(long nValue, char* pszOut, int nRadix) { return WriteSigned(nValue, pszOut, nRadix); }
-char* itoa(int nValue, char* pszOut, int nRadix) { return WriteSigned(nValue, pszOut, nRadix); }
-wchar_t* ui64tow(unsigned long long nValue, wchar_t* pszOut, int nRadix) {
-  return WriteInteger(nValue, false, pszOut, nRadix);
-}
-wchar_t* i64tow(long long nValue, wchar_t* pszOut, int nRadix) {
-  return WriteSigned(nValue, pszOut, nRadix);
-}
-wchar_t* ultow(unsigned long nValue, wchar_t* pszOut, int nRadix) {
-  return WriteInteger(nValue, false, pszOut, nRadix);
-}
-wchar_t* ltow(long nValue, wchar_t* pszOut, int nRadix) {
-  return WriteSigned(nValue, pszOut, nRadix);
-}
-wchar_t* itow(int nValue, wchar_t* pszOut, int nRadix) {
-  return WriteSigned(nValue, pszOut, nRadix);
-}
-
-// ---------------------------------------------------------------------------
-// Bounded lengths, case, fills
-
-unsigned int xstrnlen(const char* psz, unsigned int nMax) {
-  if (psz == nullptr) return 0;
-  unsigned int n = 0;
-  while (n < nMax && psz[n] != '\0') ++n;
-  return n;
-}
-
-unsigned int xwcsnlen(const wchar_t* psz, unsigned int nMax) {
-  if (psz == nullptr) return 0;
-  unsigned int n = 0;
-  while (n < nMax && psz[n] != L'\0') ++n;
-  return n;
-}
-
-char* my_struprA(char* psz) {
-  if (psz == nullptr) return psz;
-  for (char* p = psz; *p != '\0'; ++p)
-    *p = static_cast<char>(std::toupper(static_cast<unsigned char>(*p)));
-  return psz;
-}
-
-char* my_strlwrA(char* psz) {
-  if (psz == nullptr) return psz;
-  for (char* p = psz; *p != '\0'; ++p)
-    *p = static_cast<char>(std::tolower(static_cast<unsigned char>(*p)));
-  return psz;
-}
-
-wchar_t* my_struprW(wchar_t* psz) {
-  if (psz == nullptr) return psz;
-  for (wchar_t* p = psz; *p != L'\0'; ++p) *p = static_cast<wchar_t>(std::towupper(*p));
-  return psz;
-}
-
-wchar_t* my_strlwrW(wchar_t* psz) {
-  if (psz == nullptr) return psz;
-  for (wchar_t* p = psz; *p != L'\0'; ++p) *p = static_cast<wchar_t>(std::towlower(*p));
-  return psz;
-}
-
-wchar_t* wcsset(wchar_t* psz, wchar_t c) {
-  if (psz == nullptr) return psz;
-  for (wchar_t* p = psz; *p != L'\0'; ++p) *p = c;
-  return psz;
-}
-
-wchar_t* wcsnset(wchar_t* psz, wchar_t c, unsigned int n) {
-  if (psz == nullptr) return psz;
-  for (unsigned int i = 0; i < n && psz[i] != L'\0'; ++i) psz[i] = c;
-  return psz;
-}
-
-// ---------------------------------------------------------------------------
-// Hexadecimal, byte search
-
-namespace {
-
-// The value of a hexadecimal digit; other characters count as 0 (for
-// nGetEntierHexa4, which does not check them).
-unsigned int nHexDigit(wchar_t c) {
-  if (c >= L'0' && c <= L'9') return static_cast<unsigned int>(c - L'0');
-  if (c >= L'a' && c <= L'f') return static_cast<unsigned int>(c - L'a' + 10);
-  if (c >= L'A' && c <= L'F') return static_cast<unsigned int>(c - L'A' + 10);
-  return 0;
-}
-
-}  // namespace
-
-long long nGetEntierHexa(const wchar_t* psz, int& nCount) {
-  nCount = 0;
-  if (psz == nullptr) return 0;
-  unsigned long long nValue = 0;  // unsigned: an overflow wraps
-  // iswxdigit is true for the 22 ASCII digits and letters in every locale of
-  // glibc; the range test keeps the digit values right whatever it answers.
-  while (psz[nCount] != L'\0' && std::iswxdigit(static_cast<wint_t>(psz[nCount])) &&
-         static_cast<unsigned int>(psz[nCount]) < 0x80) {
-    nValue = nValue * 16 + nHexDigit(psz[nCount]);
-    ++nCount;
-  }
-  return static_cast<long long>(nValue);
-}
-
-int nGetEntierHexa4(const wchar_t* psz) {
-  if (psz == nullptr) return 0;
-  int nValue = 0;
-  // Four characters at most, but a terminator still ends the text: a short
-  // text is never read past its end.
-  for (int i = 0; i < 4 && psz[i] != L'\0'; ++i) nValue = nValue * 16 + static_cast<int>(nHexDigit(psz[i]));
-  return nValue;
-}
-
-void* xmemmem(const void* pHaystack, unsigned int nHaystack, const void* pNeedle,
-              unsigned int nNeedle) {
-  if (pHaystack == nullptr || pNeedle == nullptr || nNeedle == 0 || nHaystack < nNeedle)
-    return nullptr;
-  if (nNeedle == 1) {
-    return const_cast<void*>(
-        std::memchr(pHaystack, *static_cast<const unsigned char*>(pNeedle), nHaystack));
-  }
-  return memmem(pHaystack, nHaystack, pNeedle, nNeedle);
-}
-
-// ---------------------------------------------------------------------------
-// Current directory, locale
-
-int SetCurrentDirectoryW(const wchar_t* pszPath) {
-  if (pszPath == nullptr) {
-    errno = EINVAL;
-    return 0;
-  }
-  const int nBytes = nGetUTF8Len(pszPath);
-  if (nBytes <= 0) return 0;
-  CScratchBuffer<char, 1024> clPath(static_cast<size_t>(nBytes));
-  if (clPath.p() == nullptr) {
-    errno = ENOMEM;
-    return 0;
-  }
-  if (WideCharToMultiByte(65001, 0, pszPath, -1, clPath.p(), nBytes, nullptr, nullptr) != nBytes)
-    return 0;
-  for (char* p = clPath.p(); *p != '\0'; ++p) {
-    if (*p == '\\') *p = '/';  // the framework's paths read a backslash as '/'
-  }
-  return chdir(clPath.p()) == 0 ? 1 : 0;
-}
-
-int SetCurrentDirectoryA(const char* pszPath) {
-  if (pszPath == nullptr) {
-    errno = EINVAL;
-    return 0;
-  }
-  // Without the server's locale service there is no current character set:
-  // the code page is then the default one.
-  const int nCharset = STR_piGetInfoLocale() != nullptr ? STR_nGetCurrentChangeCharset() : 0;
-  const unsigned int nCodePage = dwGetCodePageFromCharset(nCharset);
-  const unsigned int nIn = static_cast<unsigned int>(std::strlen(pszPath));
-  const int nNeeded = MultiByteToUTF8(nCodePage, pszPath, nIn, nullptr, 0, 0);
-  if (nNeeded < 0 || (nNeeded == 0 && nIn != 0)) {
-    errno = EILSEQ;
-    return 0;
-  }
-  CScratchBuffer<char, 1024> clPath(static_cast<size_t>(nNeeded) + 1);
-  if (clPath.p() == nullptr) {
-    errno = ENOMEM;
-    return 0;
-  }
-  const int nWritten = MultiByteToUTF8(nCodePage, pszPath, nIn, clPath.p(),
-                                       static_cast<unsigned int>(nNeeded) + 1, 0);
-  if (nWritten != nNeeded) {
-    errno = EILSEQ;
-    return 0;
-  }
-  clPath.p()[nWritten] = '\0';
-  return chdir(clPath.p()) == 0 ? 1 : 0;
-}
-
-void UnsetLocale(int nCategory) { std::setlocale(nCategory, "C"); }
-
-namespace {
-
-char g_szUtf8Locale[101];
-
-// Copies at most 100 bytes of the locale name, lower-cased.
-const char* pszKeepLowerCase(const char* pszName) {
-  size_t i = 0;
-  for (; i < sizeof g_szUtf8Locale - 1 && pszName[i] != '\0'; ++i)
-    g_szUtf8Locale[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(pszName[i])));
-  g_szUtf8Locale[i] = '\0';
-  return g_szUtf8Locale;
-}
-
-}  // namespace
-
-const char* SetLocaleUTF8() {
-  static const char* const kCandidates[] = {"",           "fr_FR.UTF-8", "fr_FR.utf8",
-                                            "en_US.UTF-8", "en_US.utf8",  "C.UTF-8"};
-  for (const char* pszCandidate : kCandidates) {
-    const char* pszSet = std::setlocale(LC_CTYPE, pszCandidate);
-    if (pszSet == nullptr) continue;
-    const char* pszName = pszKeepLowerCase(pszSet);
-    if (std::strstr(pszName, "utf8") != nullptr || std::strstr(pszName, "utf-8") != nullptr)
-      return pszName;
-  }
-  const char* pszSet = std::setlocale(LC_CTYPE, "C.utf8");
-  return pszSet != nullptr ? pszKeepLowerCase(pszSet) : nullptr;
-}
-
-// ---------------------------------------------------------------------------
-// Windows versions, interface languages
-
-int bWindowsNT() { return 0; }
-int bWindowsNT(unsigned int, unsigned int) { return 0; }
-int bWindows2000() { return 0; }
-int bWindowsXP() { return 0; }
-int bWindows2003() { return 0; }
-int bWindowsVista() { return 0; }
-int bWindowsSeven() { return 0; }
-int bWindows8() { return 0; }
-int bWindows10() { return 0; }
-int bWindows10_WithCreatorsUpdate() { return 0; }
-int bWindowsSmartphone_SansCache() { return 0; }
-int bWindowsCE2002() { return 0; }
-int bIsWindows64() { return 0; }
-
-namespace {
-std::atomic<int> g_bSmartphoneKnown{0};
-std::atomic<int> g_bSmartphone{0};
-}  // namespace
-
-int bWindowsSmartphone() {
-  if (g_bSmartphoneKnown.load(std::memory_order_acquire) == 0) {
-    g_bSmartphone.store(bWindowsSmartphone_SansCache(), std::memory_order_relaxed);
-    g_bSmartphoneKnown.store(1, std::memory_order_release);
-  }
-  return g_bSmartphone.load(std::memory_order_relaxed);
-}
-
-_ELangueProduit LANG_To_ELangueProduit(unsigned int nPrimaryLanguage) {
-  switch (nPrimaryLanguage) {
-    case 4: return LANGUE_PRODUIT_CHINOIS;
-    case 12: return LANGUE_PRODUIT_FRANCAIS;
-    default: return LANGUE_PRODUIT_ANGLAIS;
-  }
-}
-
-unsigned int ELangueProduit_To_LANG(_ELangueProduit eLangue) {
-  switch (eLangue) {
-    case LANGUE_PRODUIT_FRANCAIS: return 12;
-    case LANGUE_PRODUIT_ANGLAIS: return 9;
-    case LANGUE_PRODUIT_CHINOIS: return 4;
-    default: return 9;
-  }
-}

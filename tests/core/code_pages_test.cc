@@ -1,6 +1,6 @@
 // The tables between character sets, code pages, languages and
 // nations, ChangeLocale, and the preparation of 8-bit/wide conversions.
-#include "platform/code_pages.h"
+#include "core/code_pages.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <string>
 
 #include "core/module_entry.h"
-#include "platform/codepage_conversion.h"
+#include "core/codepage_conversion.h"
 #include "tests/support/bound_framework.h"
 
 namespace {

@@ -1,16 +1,13 @@
-// Code-page conversion and system functions.
+// Code-page conversion.
 //
 // The Win32 code-page functions over glibc's iconv: 8-bit text in a Windows
 // code page to and from the framework's wide characters (4-byte UTF-32,
-// little-endian), and between two code pages. Around them, the small system
-// functions of the same module: integer texts in any base, bounded lengths,
-// case changes in place, a byte-pattern search, hexadecimal parsing, locale
-// selection, the Windows version predicates (all false on Linux) and the map
-// between Windows languages and the product's three interface languages.
+// little-endian), and between two code pages. Every other text function of the
+// framework converts through these.
 //
 // Code pages: CodePageToIConv's table; 0 and every value outside the table
 // mean Windows-1252. Code page 1252 is converted through the framework's own
-// CP1252 table (core/char_conv.h), not through iconv's "CP1252":
+// CP1252 table (core/cp1252_table.h), not through iconv's "CP1252":
 // both roads (the table functions and these conversions) give the same text,
 // and the five bytes iconv rejects (0x81, 0x8D, 0x8F, 0x90, 0x9D) read as
 // U+0081 ... U+009D. Valid UTF-8 (65001) is decoded and encoded here directly;
@@ -30,8 +27,8 @@
 // within 15% of a bare iconv call on one cached descriptor at every size from
 // 10 B to 1 MB. Well-formed UTF-8 to wide is decoded here, about 2.7 (1 MB) to
 // 6 (10 B) times faster than iconv on a cached descriptor.
-#ifndef KQ230_PLATFORM_CODEPAGE_CONVERSION_H_
-#define KQ230_PLATFORM_CODEPAGE_CONVERSION_H_
+#ifndef KQ230_CORE_CODEPAGE_CONVERSION_H_
+#define KQ230_CORE_CODEPAGE_CONVERSION_H_
 
 // Flag of MultiByteToWideChar: invalid input fails the conversion. Without it
 // the converter is asked to skip invalid input (see MultiByteToWideChar).
@@ -100,99 +97,4 @@ int MultiByteToMultiByte(unsigned int nFromCodePage, const char* pszIn, unsigned
 // The UTF-8 length of a wide text, terminator included (a null text: 0).
 int nGetUTF8Len(const wchar_t* pszText);
 
-// Integer texts, base 2 to 36, digits "0"-"9" then lower-case letters. The
-// buffer must hold the digits, a sign and a terminator. The signed forms
-// write "-" and the magnitude of a negative value (the most negative value
-// included). Each answers the buffer; a base outside 2 to 36 writes "".
-char* ui64toa(unsigned long long nValue, char* pszOut, int nRadix);
-char* i64toa(long long nValue, char* pszOut, int nRadix);
-char* ultoa(unsigned long nValue, char* pszOut, int nRadix);
-char* ltoa(long nValue, char* pszOut, int nRadix);
-char* itoa(int nValue, char* pszOut, int nRadix);
-wchar_t* ui64tow(unsigned long long nValue, wchar_t* pszOut, int nRadix);
-wchar_t* i64tow(long long nValue, wchar_t* pszOut, int nRadix);
-wchar_t* ultow(unsigned long nValue, wchar_t* pszOut, int nRadix);
-wchar_t* ltow(long nValue, wchar_t* pszOut, int nRadix);
-wchar_t* itow(int nValue, wchar_t* pszOut, int nRadix);
-
-// The length up to the first zero, at most nMax; 0 when nMax is 0, the text
-// is null or its first character is zero.
-unsigned int xstrnlen(const char* psz, unsigned int nMax);
-unsigned int xwcsnlen(const wchar_t* psz, unsigned int nMax);
-
-// Case changes in place (toupper/tolower of each byte, towupper/towlower of
-// each wide character, under the process locale); answer the string.
-char* my_struprA(char* psz);
-char* my_strlwrA(char* psz);
-wchar_t* my_struprW(wchar_t* psz);
-wchar_t* my_strlwrW(wchar_t* psz);
-
-// Every character up to the terminator becomes c; answers psz.
-wchar_t* wcsset(wchar_t* psz, wchar_t c);
-// The same for at most n characters; nothing for n = 0, a null or an empty
-// string. Answers psz.
-wchar_t* wcsnset(wchar_t* psz, wchar_t c, unsigned int n);
-
-// Reads hexadecimal digits (either case) as a 64-bit value, wrapping on
-// overflow; nCount receives the number of digits read.
-long long nGetEntierHexa(const wchar_t* psz, int& nCount);
-// Exactly four characters read as hexadecimal digits, without checking them.
-// REQUIRES: psz holds at least four characters.
-int nGetEntierHexa4(const wchar_t* psz);
-
-// The first occurrence of the needle's bytes in the haystack; null when the
-// needle is empty, or the haystack empty or shorter than the needle.
-void* xmemmem(const void* pHaystack, unsigned int nHaystack, const void* pNeedle,
-              unsigned int nNeedle);
-
-// chdir to the path converted to UTF-8 (a backslash read as '/'); 1 on
-// success, else 0 with errno set.
-int SetCurrentDirectoryW(const wchar_t* pszPath);
-// chdir to the 8-bit path, converted to UTF-8 from the code page of the
-// server's current character set; 1 on success, else 0 with errno set.
-int SetCurrentDirectoryA(const char* pszPath);
-
-// setlocale(nCategory, "C").
-void UnsetLocale(int nCategory);
-
-// Makes LC_CTYPE a UTF-8 locale: tries the environment's locale, then
-// "fr_FR.UTF-8", "fr_FR.utf8", "en_US.UTF-8", "en_US.utf8", "C.UTF-8", and
-// stops at the first accepted one whose name (lower-cased) holds "utf8" or
-// "utf-8"; last "C.utf8" without that test. Answers the lower-cased name of
-// the locale set (a buffer of this module, overwritten by the next call), or
-// null when the last one is refused. An accepted locale that is not UTF-8
-// stays set while the search goes on.
-// Threads: changes the process-wide locale.
-const char* SetLocaleUTF8();
-
-// Windows version predicates: all 0 on Linux.
-int bWindowsNT();
-int bWindowsNT(unsigned int nMajor, unsigned int nMinor);
-int bWindows2000();
-int bWindowsXP();
-int bWindows2003();
-int bWindowsVista();
-int bWindowsSeven();
-int bWindows8();
-int bWindows10();
-int bWindows10_WithCreatorsUpdate();
-int bWindowsSmartphone_SansCache();
-int bWindowsCE2002();
-int bIsWindows64();
-// 0 too, cached on first call (valid flag and value, no lock: relaxed atomics).
-int bWindowsSmartphone();
-
-// The product's interface languages.
-enum _ELangueProduit {
-  LANGUE_PRODUIT_FRANCAIS = 0,
-  LANGUE_PRODUIT_ANGLAIS = 1,
-  LANGUE_PRODUIT_CHINOIS = 2,
-};
-
-// Windows primary language 4 (Chinese) gives Chinese, 12 (French) French,
-// every other value English.
-_ELangueProduit LANG_To_ELangueProduit(unsigned int nPrimaryLanguage);
-// French gives 12, English 9, Chinese 4, any other value 9.
-unsigned int ELangueProduit_To_LANG(_ELangueProduit eLangue);
-
-#endif  // KQ230_PLATFORM_CODEPAGE_CONVERSION_H_
+#endif  // KQ230_CORE_CODEPAGE_CONVERSION_H_

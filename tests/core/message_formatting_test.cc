@@ -1,6 +1,6 @@
 // Message formatting: the format conversion from the Windows convention, the
 // printf family over it, and the FormatMessage emulations.
-#include "platform/message_formatting.h"
+#include "core/message_formatting.h"
 
 #include <gtest/gtest.h>
 

@@ -19,8 +19,8 @@
 // address of a pointer that receives a malloc block, which the caller frees
 // with free(); vaswprintf grows a malloc block the caller owns.
 // Threads: no shared state.
-#ifndef KQ230_PLATFORM_MESSAGE_FORMATTING_H_
-#define KQ230_PLATFORM_MESSAGE_FORMATTING_H_
+#ifndef KQ230_CORE_MESSAGE_FORMATTING_H_
+#define KQ230_CORE_MESSAGE_FORMATTING_H_
 
 #include <cstdarg>
 
@@ -121,4 +121,4 @@ unsigned int FormatMessageWin(unsigned int dwFlags, const void* pSource, unsigne
                               unsigned int dwLanguageId, wchar_t* pszBuffer, unsigned int nSize,
                               va_list* pArgs);
 
-#endif  // KQ230_PLATFORM_MESSAGE_FORMATTING_H_
+#endif  // KQ230_CORE_MESSAGE_FORMATTING_H_

@@ -16,8 +16,8 @@
 // or under their own serialisation), PrepareConversion*, which read the
 // server's current code page, and nLocaleVersNation, which borrows a buffer of
 // the server's string allocator.
-#ifndef KQ230_PLATFORM_CODE_PAGES_H_
-#define KQ230_PLATFORM_CODE_PAGES_H_
+#ifndef KQ230_CORE_CODE_PAGES_H_
+#define KQ230_CORE_CODE_PAGES_H_
 
 // Code-page information of a conversion between 8-bit and wide text, handed by
 // pointer to the conversions of the language values and to the server's
@@ -96,4 +96,17 @@ int PrepareConversionUnicodeAnsi(unsigned short nType, STOCAW& stInfo);
 // case-sensitively; a null or empty prefix is always true.
 bool CountedWideBeginsWith(const wchar_t* pData, const wchar_t* pszPrefix);
 
-#endif  // KQ230_PLATFORM_CODE_PAGES_H_
+// The product's interface languages.
+enum _ELangueProduit {
+  LANGUE_PRODUIT_FRANCAIS = 0,
+  LANGUE_PRODUIT_ANGLAIS = 1,
+  LANGUE_PRODUIT_CHINOIS = 2,
+};
+
+// Windows primary language 4 (Chinese) gives Chinese, 12 (French) French,
+// every other value English.
+_ELangueProduit LANG_To_ELangueProduit(unsigned int nPrimaryLanguage);
+// French gives 12, English 9, Chinese 4, any other value 9.
+unsigned int ELangueProduit_To_LANG(_ELangueProduit eLangue);
+
+#endif  // KQ230_CORE_CODE_PAGES_H_

@@ -1,4 +1,4 @@
-#include "platform/message_formatting.h"
+#include "core/message_formatting.h"
 
 #include <cerrno>
 #include <climits>

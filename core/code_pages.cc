@@ -1,4 +1,4 @@
-#include "platform/code_pages.h"
+#include "core/code_pages.h"
 
 #include <clocale>
 #include <cstdio>
@@ -328,4 +328,21 @@ int PrepareConversionUnicodeAnsi(unsigned short nType, STOCAW& stInfo) {
   if (!bCodePageOfType(nType, &nCodePage)) return 0;
   stInfo.nCodePage = nCodePage;
   return 1;
+}
+
+_ELangueProduit LANG_To_ELangueProduit(unsigned int nPrimaryLanguage) {
+  switch (nPrimaryLanguage) {
+    case 4: return LANGUE_PRODUIT_CHINOIS;
+    case 12: return LANGUE_PRODUIT_FRANCAIS;
+    default: return LANGUE_PRODUIT_ANGLAIS;
+  }
+}
+
+unsigned int ELangueProduit_To_LANG(_ELangueProduit eLangue) {
+  switch (eLangue) {
+    case LANGUE_PRODUIT_FRANCAIS: return 12;
+    case LANGUE_PRODUIT_ANGLAIS: return 9;
+    case LANGUE_PRODUIT_CHINOIS: return 4;
+    default: return 9;
+  }
 }

@@ -12,7 +12,7 @@
 #include <string>
 #include <thread>
 
-#include "platform/codepage_conversion.h"
+#include "core/codepage_conversion.h"
 
 namespace {
 
