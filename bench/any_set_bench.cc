@@ -20,6 +20,7 @@
 
 #include <cstring>
 
+#include "bench/bench_context.h"
 #include "core/module_entry.h"
 #include "host/harness/host_harness.h"
 #include "kq230/module_exports.h"
@@ -119,4 +120,4 @@ BENCHMARK(DateTime)->Iterations(kSets);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) { return kqbench::nRunBenchmarks(argc, argv); }

@@ -24,6 +24,7 @@
 #include <random>
 #include <vector>
 
+#include "bench/bench_context.h"
 #include "values/date_time_base.h"
 
 namespace {
@@ -194,4 +195,4 @@ BENCHMARK(FormatSnprintf)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) { return kqbench::nRunBenchmarks(argc, argv); }

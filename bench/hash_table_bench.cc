@@ -27,6 +27,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "bench/bench_context.h"
 #include "core/hash_table_bounce.h"
 #include "core/module_entry.h"
 #include "host/harness/host_harness.h"
@@ -180,4 +181,4 @@ KQ_HASH_BENCH(Delete, StdString, "String/StdMap");
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) { return kqbench::nRunBenchmarks(argc, argv); }

@@ -21,6 +21,7 @@
 #include <random>
 #include <vector>
 
+#include "bench/bench_context.h"
 #include "core/module_entry.h"
 #include "host/harness/host_harness.h"
 #include "kq230/module_exports.h"
@@ -196,4 +197,4 @@ BENCHMARK(ValueDouble)->Unit(benchmark::kMillisecond);
 BENCHMARK(ValueDateTime)->Unit(benchmark::kMillisecond);
 BENCHMARK(ValueText20)->Unit(benchmark::kMillisecond);
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) { return kqbench::nRunBenchmarks(argc, argv); }

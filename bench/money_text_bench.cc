@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_context.h"
 #include "values/money.h"
 
 namespace {
@@ -144,4 +145,4 @@ BENCHMARK(ToChars)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) { return kqbench::nRunBenchmarks(argc, argv); }

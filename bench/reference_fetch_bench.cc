@@ -20,6 +20,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "bench/bench_context.h"
 #include "tests/mariadb/client_library.h"
 #include "tests/mariadb/server_env.h"
 
@@ -194,6 +195,7 @@ BENCHMARK_CAPTURE(FetchAll, store_result/unix_socket, Transport::kUnixSocket, Fe
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  kqbench::AddEmulationContext();
 
   std::string error;
   if (!kq230::test_support::ReadMariadbServer(nullptr, &kq230::server, &error)) {

@@ -25,6 +25,7 @@
 #include <cwchar>
 #include <string>
 
+#include "bench/bench_context.h"
 #include "core/counted_string.h"
 #include "core/module_entry.h"
 #include "core/wide_string.h"
@@ -172,4 +173,4 @@ BENCHMARK(VswprintfFreshBuffer)->RangeMultiplier(16)->Range(1 << 10, 1 << 20);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) { return kqbench::nRunBenchmarks(argc, argv); }

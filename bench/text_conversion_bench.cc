@@ -24,6 +24,7 @@
 #include <cstring>
 #include <string>
 
+#include "bench/bench_context.h"
 #include "core/char_conv.h"
 #include "core/unicode.h"
 #include "core/xmalloc.h"
@@ -154,4 +155,4 @@ KQ_TEXT_BENCH(DecoderNoAlloc);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) { return kqbench::nRunBenchmarks(argc, argv); }

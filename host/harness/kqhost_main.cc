@@ -1,6 +1,7 @@
 // kqhost: the stand-in application server on the command line. It loads
 // kq230maria.so as the server does, starts it, reports what the driver
-// offers, and stops it.
+// offers, and stops it. Each call between the two sides is printed with its
+// number and its name (host/harness/call_names.h).
 //
 //   kqhost [path/to/kq230maria.so]
 //
@@ -8,6 +9,7 @@
 #include <cstdio>
 #include <string>
 
+#include "host/harness/call_names.h"
 #include "host/harness/host_harness.h"
 
 namespace {
@@ -27,6 +29,20 @@ constexpr int kValueInterfaceVersion = 2;
 // The out-of-memory message: every driver has it.
 constexpr unsigned int kSampleMessage = 25193;
 
+// Prints the calls the stand-in logged from entry nFrom on, one a line, and
+// answers the count logged so far.
+int PrintCallsSince(const CHostHarness& harness, int nFrom) {
+  const int nCount = harness.Control().nGetLogCount();
+  if (nFrom >= nCount) std::printf("  (nothing)\n");
+  for (int i = nFrom; i < nCount; ++i) {
+    int nCode = 0;
+    intptr_t nArgument = 0;
+    if (harness.Control().bGetLogEntry(i, &nCode, &nArgument))
+      std::printf("  %s\n", strDescribeVMCall(nCode, nArgument).c_str());
+  }
+  return nCount;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -44,11 +60,15 @@ int main(int argc, char** argv) {
     std::printf("  %-28s %s\n", pszName, bHere ? "exported" : "not yet");
   }
 
-  if (!harness.nStart()) {
-    std::fprintf(stderr, "kqhost: Execution(3985) refused the start\n");
+  const int nStarted = harness.nStart();
+  if (!nStarted) {
+    std::fprintf(stderr, "kqhost: Execution(%u, %s) refused the start\n", MODULE_CODE_INIT,
+                 pszModuleCodeName(MODULE_CODE_INIT));
     return 1;
   }
-  std::printf("kqhost: started; the driver asked the server for: %s\n", harness.strLog().c_str());
+  std::printf("kqhost: Execution(%u, %s) answers %d; the driver asked the server for:\n",
+              MODULE_CODE_INIT, pszModuleCodeName(MODULE_CODE_INIT), nStarted);
+  int nLogged = PrintCallsSince(harness, 0);
   // A numbered message, asked for as the server asks for one.
   wchar_t szMessage[256];
   _stLoadStringRequest stRequest = {sizeof stRequest, kSampleMessage, szMessage, 256, 0};
@@ -70,7 +90,10 @@ int main(int argc, char** argv) {
                 pfnBind(harness.hVM(), kValueInterfaceVersion, kValueInterfaceVersion));
   }
   std::printf("kqhost: counted string buffers live: %d\n", harness.Control().nLiveStrBuffers());
-  harness.nStop();
+  const int nStopped = harness.nStop();
+  std::printf("kqhost: Execution(%u, %s) answers %d; the driver asked the server for:\n",
+              MODULE_CODE_TERM, pszModuleCodeName(MODULE_CODE_TERM), nStopped);
+  nLogged = PrintCallsSince(harness, nLogged);
   std::printf("kqhost: stopped; %d of %zu entry points not offered yet\n", nMissing,
               sizeof kExports / sizeof kExports[0]);
   return 0;

@@ -209,6 +209,13 @@ IVXDecimalFactory* StandInDecimalFactory() {
   return p;
 }
 
+namespace {
+// The registry and the factory are made when the library loads, so that a
+// program that loads the stand-in before main counts them in its start, not
+// against the first test that makes a decimal.
+[[maybe_unused]] const bool gbMadeAtLoad = (Registry(), StandInDecimalFactory(), true);
+}  // namespace
+
 int StandInLiveDecimals() {
   DecimalRegistry& r = Registry();
   std::lock_guard<std::mutex> lock(r.mutex);
@@ -221,7 +228,14 @@ void StandInFailDecimalCreateAt(int n) {
   r.nFailCountdown = n > 0 ? n : 0;
 }
 
-void StandInResetDecimalSettings() { StandInFailDecimalCreateAt(0); }
+void StandInResetDecimalSettings() {
+  StandInFailDecimalCreateAt(0);
+  // An empty set keeps its buckets; give them back, so that a program that
+  // balances its allocator sees only decimals that are still live.
+  DecimalRegistry& r = Registry();
+  std::lock_guard<std::mutex> lock(r.mutex);
+  if (r.live.empty()) std::unordered_set<const IVXDecimal*>().swap(r.live);
+}
 
 bool bIsLiveStandInDecimal(const IVXDecimal* p) {
   if (!p) return false;

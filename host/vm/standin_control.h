@@ -30,6 +30,8 @@ inline constexpr int kStandInAllocFailure = 8;
 struct _stStandInControl {
   // Clears the log and the counters and puts every setting back to its default
   // (every service available, factory level 0, code page 1252, no failure).
+  // The memory of the log and of empty live sets is given back too, so that a
+  // program that balances its allocator sees only what is still live.
   void (*Reset)();
 
   // The Execution calls received, oldest first.
@@ -58,7 +60,7 @@ struct _stStandInControl {
   // The n-th string allocation from now (1 = the next) fails; 0: none fails.
   void (*FailStrAllocationAt)(int n);
 
-  // Value entries (value_conversion.h, decimal_factory.h, value_calc.h).
+  // Value entries (vm_conversion_entries.h, decimal_factory.h, vm_calc_entries.h).
   // Live counts are facts about objects that exist, so Reset keeps them; it
   // clears the call counts and every forced result or failure.
   //
@@ -84,7 +86,7 @@ struct _stStandInControl {
   void (*FailDecimalCreateAt)(int n);
 
   // The database-engine interface that the server would hand to the driver
-  // object (CNADriver::bSetZB); its text-sorting service is host/vm/zb_for_na.h.
+  // object (CNADriver::bSetZB); its text-sorting service is host/vm/database_engine.h.
   IZBForNA* (*piGetZBForNA)();
 };
 

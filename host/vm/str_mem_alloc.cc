@@ -111,6 +111,9 @@ void CStandInStrMemAlloc::vReleaseStrMem(unsigned char* pData) {
 
 void CStandInStrMemAlloc::Reset() {
   std::lock_guard<std::mutex> lock(m_mutex);
+  // An empty set keeps its buckets; give them back, so that a program that
+  // balances its allocator sees only buffers that are still live.
+  if (m_setLive.empty()) std::unordered_set<unsigned char*>().swap(m_setLive);
   m_nAllocations = 0;
   m_nBadReleases = 0;
   m_nFailCountdown = 0;

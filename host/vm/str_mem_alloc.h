@@ -26,7 +26,9 @@ class CStandInStrMemAlloc final : public IStrMemAlloc {
   int vnAllocStrMemEx(unsigned char** ppData, unsigned int nBytes, unsigned int dwFlags) override;
   int vnReallocStrMemEx(unsigned char** ppData, unsigned int nBytes, unsigned int dwFlags) override;
 
-  void Reset();  // counters and failure setting; live buffers are kept
+  // Counters and failure setting; live buffers are kept (the set's memory is
+  // given back when none is live).
+  void Reset();
   int nLive();
   int nAllocations();
   int nBadReleases();

@@ -1,7 +1,7 @@
 // The stand-in server's thirty comparison and arithmetic entries, exported by
 // name with the calling forms of vm_values.h (PFNVXCANCOMPARE ... PFNVXARITH1).
 //
-// Operands are read with the conversion entry's reader (value_conversion.h):
+// Operands are read with the conversion entry's reader (vm_conversion_entries.h):
 // the same types, code pages and text forms.
 //
 // Tests (two operands, or one for "nNONLogiqueEx") receive whole type words:
@@ -63,8 +63,8 @@
 //   "bCanCompareEx": 1 when "nComparaisonEx" accepts the two types.
 //
 // Threads: no state besides the control panel's counters and forced result.
-#ifndef KQ230_HOST_VM_VALUE_CALC_H_
-#define KQ230_HOST_VM_VALUE_CALC_H_
+#ifndef KQ230_HOST_VM_VM_CALC_ENTRIES_H_
+#define KQ230_HOST_VM_VM_CALC_ENTRIES_H_
 
 #include "kq230/platform_types.h"
 #include "kq230/vm_values.h"
@@ -129,4 +129,4 @@ void StandInResetCalcSettings();
 
 }  // namespace standin_values
 
-#endif  // KQ230_HOST_VM_VALUE_CALC_H_
+#endif  // KQ230_HOST_VM_VM_CALC_ENTRIES_H_

@@ -1,5 +1,5 @@
 // The stand-in comparison and arithmetic entries.
-#include "host/vm/value_calc.h"
+#include "host/vm/vm_calc_entries.h"
 
 #include <atomic>
 #include <cmath>
@@ -10,7 +10,7 @@
 #include "host/vm/decimal_factory.h"
 #include "host/vm/standin_control.h"
 #include "host/vm/standin_services.h"
-#include "host/vm/value_conversion.h"
+#include "host/vm/vm_conversion_entries.h"
 
 namespace standin_values {
 namespace {

@@ -1,6 +1,6 @@
 // The stand-in server's conversion entry "nConversionDepassementExt" and its
 // release entry "FinConversion", and the reading of value areas that the
-// calculation entries (value_calc.h) share.
+// calculation entries (vm_calc_entries.h) share.
 //
 // Calling form: vm_values.h (PFNVXCONVERSION, PFNVXFINCONVERSION). The source
 // is a value area in the format of its type code (for PSTRA and PSTRW the
@@ -76,8 +76,8 @@
 //
 // Threads: the entries keep no state of their own besides the counters and
 // the forced result of the control panel (atomics).
-#ifndef KQ230_HOST_VM_VALUE_CONVERSION_H_
-#define KQ230_HOST_VM_VALUE_CONVERSION_H_
+#ifndef KQ230_HOST_VM_VM_CONVERSION_ENTRIES_H_
+#define KQ230_HOST_VM_VM_CONVERSION_ENTRIES_H_
 
 #include <cstdint>
 #include <string>
@@ -160,4 +160,4 @@ void StandInResetConversionSettings();
 
 }  // namespace standin_values
 
-#endif  // KQ230_HOST_VM_VALUE_CONVERSION_H_
+#endif  // KQ230_HOST_VM_VM_CONVERSION_ENTRIES_H_

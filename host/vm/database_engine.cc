@@ -1,4 +1,4 @@
-#include "host/vm/zb_for_na.h"
+#include "host/vm/database_engine.h"
 
 #include <cstdint>
 

@@ -16,8 +16,8 @@
 // Ownership: one process-wide object, never destroyed (the driver may hold the
 // pointer until the process ends).
 // Threads: no state; any number of threads may call it at once.
-#ifndef KQ230_HOST_VM_ZB_FOR_NA_H_
-#define KQ230_HOST_VM_ZB_FOR_NA_H_
+#ifndef KQ230_HOST_VM_DATABASE_ENGINE_H_
+#define KQ230_HOST_VM_DATABASE_ENGINE_H_
 
 #include "kq230/zb_for_na.h"
 
@@ -29,4 +29,4 @@ IZBForNA* StandInZBForNA();
 
 }  // namespace standin_zb
 
-#endif  // KQ230_HOST_VM_ZB_FOR_NA_H_
+#endif  // KQ230_HOST_VM_DATABASE_ENGINE_H_
