@@ -97,4 +97,10 @@ int MultiByteToMultiByte(unsigned int nFromCodePage, const char* pszIn, unsigned
 // The UTF-8 length of a wide text, terminator included (a null text: 0).
 int nGetUTF8Len(const wchar_t* pszText);
 
+// Closes the iconv descriptors that the calling thread keeps for the
+// conversions; its next conversion opens them again. A thread's descriptors
+// are closed when it ends, the main thread's only after main returns: a
+// program that balances its memory before then closes them first.
+void ReleaseThreadConverters();
+
 #endif  // KQ230_CORE_CODEPAGE_CONVERSION_H_

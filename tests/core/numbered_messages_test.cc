@@ -21,6 +21,7 @@
 #include "core/message_packing.h"
 #include "core/wide_string.h"
 #include "host/harness/host_harness.h"
+#include "tests/support/program_end.h"
 
 namespace {
 
@@ -85,6 +86,12 @@ std::map<unsigned int, std::wstring> g_texts;
 int g_nMissingResult = 0;
 int g_nForcedResult = 0;  // when not 0, answered whatever the text
 std::vector<int> g_vCapacities;
+// The loader's tables last for the program (a test may leave a text behind
+// for the next): given back before the program's leak balance.
+const kqtest::ProgramEndRelease kReleaseLoaderTables([] {
+  g_texts.clear();
+  std::vector<int>().swap(g_vCapacities);
+});
 
 int TestLoader(unsigned int nNumber, wchar_t* pszBuffer, int nCapacity) {
   g_vCapacities.push_back(nCapacity);

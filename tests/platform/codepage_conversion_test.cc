@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "core/char_conv.h"
+#include "tests/support/program_end.h"
 
 namespace {
 
@@ -64,13 +65,47 @@ wstring BytesWide(const string& s) {
   return w;
 }
 
+// The descriptors of bIConvChar, one per code page name from UTF-32LE: opening
+// one per character would load iconv's module each time. Kept for the whole
+// program and closed before its leak balance (tests/support/program_end.h).
+// Threads: the main thread's only.
+class CIConvCharDescriptors {
+ public:
+  CIConvCharDescriptors() = default;
+  ~CIConvCharDescriptors() { Close(); }
+  CIConvCharDescriptors(const CIConvCharDescriptors&) = delete;
+  CIConvCharDescriptors& operator=(const CIConvCharDescriptors&) = delete;
+
+  // The descriptor for pszName, or (iconv_t)-1 when iconv does not know it.
+  iconv_t cd(const char* pszName) {
+    auto it = m_descriptors.find(pszName);
+    if (it == m_descriptors.end())
+      it = m_descriptors.emplace(pszName, iconv_open(pszName, "UTF-32LE")).first;
+    return it->second;
+  }
+
+  void Close() {
+    for (const auto& [strName, cd] : m_descriptors) {
+      if (cd != reinterpret_cast<iconv_t>(-1)) iconv_close(cd);
+    }
+    m_descriptors.clear();
+  }
+
+ private:
+  std::map<string, iconv_t> m_descriptors;
+};
+
+CIConvCharDescriptors& CharDescriptors() {
+  static CIConvCharDescriptors descriptors;
+  static const kqtest::ProgramEndRelease release([] { CharDescriptors().Close(); });
+  return descriptors;
+}
+
 // The bytes of one character in a code page by iconv directly; false when the
 // code page has no form for it. One descriptor per name, reset before each
 // character (the callers use stateless code pages).
 bool bIConvChar(const char* pszName, wchar_t c, string* pOut) {
-  static std::map<string, iconv_t> descriptors;
-  iconv_t& cd = descriptors[pszName];
-  if (cd == nullptr) cd = iconv_open(pszName, "UTF-32LE");
+  iconv_t cd = CharDescriptors().cd(pszName);
   if (cd == reinterpret_cast<iconv_t>(-1)) return false;
   iconv(cd, nullptr, nullptr, nullptr, nullptr);
   char acOut[16];

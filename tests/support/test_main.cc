@@ -1,12 +1,15 @@
-// The main of every test program: gtest, plus the per-test leak check, and the
-// sanitizer defaults that every test program carries (so that a program run by
+// The main of every test program: gtest, plus the leak checks (per test, and
+// over the whole program once every cache is released), and the sanitizer
+// defaults that every test program carries (so that a program run by
 // hand behaves as under CTest; ASAN_OPTIONS and UBSAN_OPTIONS still override).
 #include <gtest/gtest.h>
 
 #include <clocale>
 #include <cstdlib>
 
+#include "tests/support/lasting_state.h"
 #include "tests/support/leak_check.h"
+#include "tests/support/program_end.h"
 
 int main(int argc, char** argv) {
   // Nothing may depend on the machine's locales: pin the C locale.
@@ -17,14 +20,20 @@ int main(int argc, char** argv) {
 #endif
   testing::InitGoogleTest(&argc, argv);
   kqtest::InstallLeakCheck();
+  kqtest::PrepareLastingState();
+  kqtest::MarkProgramStart();
   const int nResult = RUN_ALL_TESTS();
-  return nResult != 0 || kqtest::bLeakFound() ? 1 : nResult;
+  // The tests' caches first: they may hold what the product made for them.
+  kqtest::RunProgramEndReleases();
+  kqtest::ReleaseLastingState();
+  const bool bProgramLeaked = kqtest::bProgramLeaked();
+  return nResult != 0 || kqtest::bLeakFound() || bProgramLeaked ? 1 : nResult;
 }
 
 // A failed allocation answers null, as the C library does: the code under
 // test must handle it, and tests provoke it. LeakSanitizer cannot stop the
 // world under qemu's user-mode emulator and would hang the program at exit;
-// the listener above checks leaks there instead.
+// the checks of leak_check.h find leaks there instead.
 extern "C" __attribute__((visibility("default"))) const char* __asan_default_options() {
 #ifdef KQ_NO_LEAK_SANITIZER
   // A small quarantine too: under qemu a large ASan heap can be mapped where
