@@ -336,4 +336,19 @@ TEST_F(PrepareConversion, UnicodeToAnsiSetsTheCodePageOfSixTypes) {
   }
 }
 
+TEST(InterfaceLanguages, WindowsLanguagesMapToTheProductsThreeAndBack) {
+  EXPECT_EQ(LANG_To_ELangueProduit(4), LANGUE_PRODUIT_CHINOIS);
+  EXPECT_EQ(LANG_To_ELangueProduit(12), LANGUE_PRODUIT_FRANCAIS);
+  EXPECT_EQ(LANG_To_ELangueProduit(9), LANGUE_PRODUIT_ANGLAIS);
+  EXPECT_EQ(LANG_To_ELangueProduit(7), LANGUE_PRODUIT_ANGLAIS);
+  EXPECT_EQ(LANG_To_ELangueProduit(0), LANGUE_PRODUIT_ANGLAIS);
+  EXPECT_EQ(ELangueProduit_To_LANG(LANGUE_PRODUIT_FRANCAIS), 12u);
+  EXPECT_EQ(ELangueProduit_To_LANG(LANGUE_PRODUIT_ANGLAIS), 9u);
+  EXPECT_EQ(ELangueProduit_To_LANG(LANGUE_PRODUIT_CHINOIS), 4u);
+  EXPECT_EQ(ELangueProduit_To_LANG(static_cast<_ELangueProduit>(3)), 9u);
+  for (unsigned int nLang : {4u, 9u, 12u}) {
+    EXPECT_EQ(ELangueProduit_To_LANG(LANG_To_ELangueProduit(nLang)), nLang);
+  }
+}
+
 }  // namespace
