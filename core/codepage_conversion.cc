@@ -1,6 +1,7 @@
 #include "core/codepage_conversion.h"
 
 #include <iconv.h>
+#include <pthread.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -13,6 +14,7 @@
 #include <cstring>
 #include <cwchar>
 #include <cwctype>
+#include <new>
 
 #include "core/cp1252_table.h"
 #include "core/scratch_buffer.h"
@@ -142,16 +144,67 @@ class CThreadConverters {
   iconv_t m_acdWide[kRowCount][DIR_COUNT] = {};
 };
 
-CThreadConverters& ThreadConverters() {
-  thread_local CThreadConverters clConverters;
-  return clConverters;
+// Each thread's converters hang from a key whose destructor closes them when
+// the thread ends. Neither a thread_local object with a destructor (the C
+// library would then keep this library loaded for as long as the thread
+// lives, so a server that unloads the driver would find it still there, with
+// its state, at the next load) nor a thread_local pointer (the driver's own
+// thread-local block makes the C library grow each thread's table of such
+// blocks, which it never gives back while the thread lives).
+pthread_key_t g_keyConverters;
+pthread_once_t g_onceConverters = PTHREAD_ONCE_INIT;
+bool g_bKeyMade = false;
+
+void DestroyConverters(void* pConverters) { delete static_cast<CThreadConverters*>(pConverters); }
+
+void MakeKey() { g_bKeyMade = pthread_key_create(&g_keyConverters, DestroyConverters) == 0; }
+
+// Null when the key cannot be made (the process is out of keys): the
+// conversions then fail as for a code page that iconv does not know.
+CThreadConverters* pclThreadConverters() {
+  pthread_once(&g_onceConverters, MakeKey);
+  if (!g_bKeyMade) return nullptr;
+  auto* pcl = static_cast<CThreadConverters*>(pthread_getspecific(g_keyConverters));
+  if (pcl == nullptr) {
+    pcl = new (std::nothrow) CThreadConverters;
+    if (pcl != nullptr && pthread_setspecific(g_keyConverters, pcl) != 0) {
+      delete pcl;
+      pcl = nullptr;
+    }
+  }
+  return pcl;
+}
+
+// The calling thread's descriptor for a row and direction, or kRefused with
+// errno set.
+iconv_t cdThreadWide(int nRow, eDirection eDir) {
+  CThreadConverters* pcl = pclThreadConverters();
+  if (pcl == nullptr) {
+    errno = ENOMEM;
+    return kRefused;
+  }
+  return pcl->cdWide(nRow, eDir);
+}
+
+// When the library is unloaded the key goes first: its destructor would run
+// code that is gone. The calling thread's converters are closed; threads still
+// running lose theirs to the unload.
+__attribute__((destructor)) void DeleteConvertersKey() {
+  if (!g_bKeyMade) return;
+  delete static_cast<CThreadConverters*>(pthread_getspecific(g_keyConverters));
+  pthread_key_delete(g_keyConverters);
+  g_bKeyMade = false;
 }
 
 }  // namespace
 
 // In this file, beside ThreadConverters: the tests refer to it weakly, and a
 // weak reference pulls in no member of the library of its own.
-void ReleaseThreadConverters() { ThreadConverters().CloseAll(); }
+void ReleaseThreadConverters() {
+  if (!g_bKeyMade) return;
+  delete static_cast<CThreadConverters*>(pthread_getspecific(g_keyConverters));
+  pthread_setspecific(g_keyConverters, nullptr);
+}
 
 namespace {
 
@@ -388,13 +441,12 @@ long long nDecodeUtf8(const unsigned char* pIn, size_t nIn, wchar_t* pOut, size_
 // then refuses. Strict counting refuses exactly that text.
 long long nDecodeIConv(int nRow, bool bStrict, const char* pIn, size_t nIn, wchar_t* pOut,
                        size_t nRoom) {
-  CThreadConverters& clConverters = ThreadConverters();
   iconv_t cd;
   if (pOut != nullptr) {
-    cd = clConverters.cdWide(nRow, bStrict ? DIR_TO_WIDE_STRICT : DIR_TO_WIDE_LENIENT);
+    cd = cdThreadWide(nRow, bStrict ? DIR_TO_WIDE_STRICT : DIR_TO_WIDE_LENIENT);
   } else {
-    cd = clConverters.cdWide(nRow, DIR_TO_WIDE_STRICT);
-    if (cd == kRefused && !bStrict) cd = clConverters.cdWide(nRow, DIR_TO_WIDE_LENIENT);
+    cd = cdThreadWide(nRow, DIR_TO_WIDE_STRICT);
+    if (cd == kRefused && !bStrict) cd = cdThreadWide(nRow, DIR_TO_WIDE_LENIENT);
   }
   if (cd == kRefused) return kFailed;
   const long long nBytes = nRunIConv(cd, pIn, nIn, reinterpret_cast<char*>(pOut),
@@ -538,7 +590,7 @@ long long nEncode(int nRow, const wchar_t* pIn, size_t nIn, char* pOut, size_t n
                   const Replacement& stRepl) {
   if (nRow == kRow1252) return nEncodeCp1252(pIn, nIn, pOut, nRoom, stRepl);
   if (nRow == kRowUtf8) return nEncodeUtf8(pIn, nIn, pOut, nRoom, stRepl);
-  iconv_t cd = ThreadConverters().cdWide(nRow, DIR_FROM_WIDE);
+  iconv_t cd = cdThreadWide(nRow, DIR_FROM_WIDE);
   if (cd == kRefused) return kFailed;
   return nEncodeIConv(cd, bFlushAfterEncoding(nRow), pIn, nIn, pOut, nRoom, stRepl);
 }
@@ -575,7 +627,7 @@ int WideCharToMultiByte(unsigned int nCodePage, unsigned int /*dwFlags*/, const 
   if (pszIn == nullptr || nLength < -1 || nOutSize < 0) return nResult(nFail(EINVAL));
   const int nRow = nRowOfCodePage(nCodePage);
   if (nRow != kRow1252 && nRow != kRowUtf8 &&
-      ThreadConverters().cdWide(nRow, DIR_FROM_WIDE) == kRefused)
+      cdThreadWide(nRow, DIR_FROM_WIDE) == kRefused)
     return 0;
   if (pbUsedDefault != nullptr) *pbUsedDefault = 0;
   const size_t nIn = nLength == -1 ? std::wcslen(pszIn) + 1 : static_cast<size_t>(nLength);

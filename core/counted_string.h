@@ -280,7 +280,10 @@ CXYString<char> CAString_To_UTF8(const CXYString<char>& s, int cp);
 class CNomStandardStatique {
  public:
   constexpr CNomStandardStatique() : m_pszNom(L""), m_pszNomStandard(L"") {}
-  virtual ~CNomStandardStatique() = default;
+  // No virtual destructor: nothing is deleted through this type, and a trivial
+  // destructor keeps the static instance out of the exit-handler list, which
+  // the C library grows, and never shrinks, each time the driver is loaded
+  // again.
   virtual void __vConstruitNomStandard() {}
 
   const wchar_t* pszNom() const { return m_pszNom; }
