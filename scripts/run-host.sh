@@ -3,11 +3,15 @@
 # MariaDB server, and lets the stand-in server load the driver and use it as
 # far as the driver goes. The database is stopped and removed at the end.
 #
-# What the database is for: the main job's later steps, opening connections and
-# browsing a table through the driver, need a server to talk to. This build of
-# the driver does not connect yet, so today the server only stands ready: its
-# facts reach kqhost through KQ_MARIADB_ENV, which nothing reads yet, and it is
-# stopped and removed when kqhost ends.
+# What kqhost does with the database (its facts reach it through
+# KQ_MARIADB_ENV): it connects through the driver's INADriver, first with a
+# wrong password (and prints the driver's error dump: the server's code 1045,
+# never a password), then rightly by TCP and by the socket, closes; then it
+# begins a transaction, locks a table (kqhost_lock, made here; the lock is
+# refused outside the transaction first) and commits, all through INADriver;
+# then it releases the driver object and terminates the library. It fails unless every counted
+# string buffer and every connection description it lent the driver is given
+# back.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,10 +21,16 @@ cmake --build build --target kq230maria kq230vm kqhost_main
 
 db_dir=$(mktemp -d /tmp/kq230maria-db.XXXXXX)
 trap 'bash scripts/mariadb-server.sh stop "$db_dir" >/dev/null 2>&1 || true' EXIT
-echo "run-host.sh: starting a throwaway MariaDB server for the steps that connect" \
-  "and browse a table; this build of the driver does not connect yet, so the" \
-  "server only stands ready and is removed at the end"
+echo "run-host.sh: starting a throwaway MariaDB server for kqhost to connect to;" \
+  "it is removed at the end"
 bash scripts/mariadb-server.sh start "$db_dir"
 
+# The table that kqhost locks inside a transaction (root may log in over the
+# server's socket only).
+socket=$(sed -n 's/^KQ_MARIADB_SOCKET=//p' "$db_dir/server.env")
+mariadb --no-defaults --protocol=socket --socket="$socket" --user=root --batch \
+  -e "CREATE TABLE kqtest.kqhost_lock (n INT) ENGINE=InnoDB; INSERT INTO kqtest.kqhost_lock VALUES (1)"
+
 runner=$(sed -n 's/^KQ_I386_RUNNER:STRING=//p' build/CMakeCache.txt)
-KQ_MARIADB_ENV="$db_dir/server.env" $runner build/host/kqhost "$@"
+KQ_MARIADB_ENV="$db_dir/server.env" KQ_HOST_LOCK_TABLE=kqhost_lock \
+  $runner build/host/kqhost "$@"

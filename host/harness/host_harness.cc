@@ -79,6 +79,13 @@ bool CHostHarness::bLoad(std::string* pstrError, const char* pszDriverPath,
         reinterpret_cast<int (*)(int, void*)>(dlsym(m_hDriver, "CommandeComposante"));
     if (m_pfnExecution == nullptr || m_pfnCommandeComposante == nullptr)
       strError = std::string("the driver does not export Execution and CommandeComposante");
+    m_pfnCheckVersion = reinterpret_cast<int (*)()>(dlsym(m_hDriver, "CheckVersion"));
+    m_pfnDLLCompatible =
+        reinterpret_cast<int (*)(int, unsigned int, int*)>(dlsym(m_hDriver, "bDLLCompatible"));
+    m_pfnExternalInitLibrary =
+        reinterpret_cast<int (*)(HINSTANCE)>(dlsym(m_hDriver, "bExternalInitLibrary"));
+    m_pfnQueryInterface = reinterpret_cast<INADriver* (*)()>(dlsym(m_hDriver, "piQueryInterface"));
+    m_pfnExternalTermLibrary = reinterpret_cast<int (*)()>(dlsym(m_hDriver, "ExternalTermLibrary"));
   }
   if (!strError.empty()) {
     if (pstrError) *pstrError = strError;
@@ -93,6 +100,11 @@ void CHostHarness::UnloadDriver() {
   m_hDriver = nullptr;
   m_pfnExecution = nullptr;
   m_pfnCommandeComposante = nullptr;
+  m_pfnCheckVersion = nullptr;
+  m_pfnDLLCompatible = nullptr;
+  m_pfnExternalInitLibrary = nullptr;
+  m_pfnQueryInterface = nullptr;
+  m_pfnExternalTermLibrary = nullptr;
 }
 
 void* CHostHarness::pSymbol(const char* pszName) const {
@@ -123,6 +135,82 @@ int CHostHarness::nStartWithHandle(void* hVM) const {
 }
 
 int CHostHarness::nStop() const { return nExecution(MODULE_CODE_TERM, nullptr); }
+
+bool CHostHarness::bHasNativeAccessExports() const {
+  return m_pfnCheckVersion != nullptr && m_pfnDLLCompatible != nullptr &&
+         m_pfnExternalInitLibrary != nullptr && m_pfnQueryInterface != nullptr &&
+         m_pfnExternalTermLibrary != nullptr;
+}
+
+int CHostHarness::nCheckVersion() const { return m_pfnCheckVersion ? m_pfnCheckVersion() : 0; }
+
+int CHostHarness::bDLLCompatible(int nKind, unsigned int nPartnerVersion,
+                                 int* pnOwnVersion) const {
+  return m_pfnDLLCompatible ? m_pfnDLLCompatible(nKind, nPartnerVersion, pnOwnVersion) : 0;
+}
+
+int CHostHarness::bExternalInitLibrary() const {
+  return m_pfnExternalInitLibrary
+             ? m_pfnExternalInitLibrary(reinterpret_cast<HINSTANCE>(m_hDriver))
+             : 0;
+}
+
+INADriver* CHostHarness::piQueryInterface() const {
+  return m_pfnQueryInterface ? m_pfnQueryInterface() : nullptr;
+}
+
+int CHostHarness::nExternalTermLibrary() const {
+  return m_pfnExternalTermLibrary ? m_pfnExternalTermLibrary() : 0;
+}
+
+INADriver* CHostHarness::piStartNativeAccess(std::string* pstrError) const {
+  std::string strIgnored;
+  if (pstrError == nullptr) pstrError = &strIgnored;
+  if (!bHasNativeAccessExports()) {
+    *pstrError = "the driver lacks a native-access export";
+    return nullptr;
+  }
+  // The server's own interface versions: the database engine and the parser.
+  constexpr unsigned int kServerVersion = 36;
+  if (nCheckVersion() != 23) {
+    *pstrError = "CheckVersion does not answer 23";
+    return nullptr;
+  }
+  bExternalInitLibrary();
+  int nOwn = 0;
+  if (!bDLLCompatible(7, kServerVersion, &nOwn) || !bDLLCompatible(28, kServerVersion, &nOwn)) {
+    *pstrError = "bDLLCompatible refused the server's modules";
+    nExternalTermLibrary();
+    return nullptr;
+  }
+  if (!nStart()) {
+    *pstrError = "Execution(3985) refused the start";
+    nExternalTermLibrary();
+    return nullptr;
+  }
+  typedef int (*PFNBINDVALUES)(void* hLibrary, int nVersion, int nCompat);
+  for (const char* pszName : {"bInitVXConvFromVM", "bInitVXCalcFromVM"}) {
+    auto pfnBind = reinterpret_cast<PFNBINDVALUES>(pSymbol(pszName));
+    if (pfnBind != nullptr) pfnBind(m_hVM, 2, 2);
+  }
+  INADriver* piDriver = piQueryInterface();
+  if (piDriver == nullptr) {
+    *pstrError = "piQueryInterface answered null";
+    nExternalTermLibrary();
+    nStop();
+    return nullptr;
+  }
+  piDriver->bSetVMAndLibShop(m_pControl->piGetLibShop(0), nullptr);
+  piDriver->bSetZB(m_pControl->piGetZBForNA());
+  return piDriver;
+}
+
+int CHostHarness::nStopNativeAccess(INADriver* piDriver) const {
+  if (piDriver != nullptr) piDriver->nExternalRelease();
+  const int nTerm = nExternalTermLibrary();
+  nStop();
+  return nTerm;
+}
 
 std::string CHostHarness::strLog() const {
   std::string str;

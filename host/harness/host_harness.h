@@ -19,6 +19,7 @@
 
 #include "host/vm/standin_control.h"
 #include "kq230/module_exports.h"
+#include "kq230/na_driver_interface.h"
 
 class CHostHarness {
  public:
@@ -59,6 +60,28 @@ class CHostHarness {
   // Execution(4875).
   int nStop() const;
 
+  // ---- The native-access exports (null answers when the driver lacks one;
+  // bLoad binds them when present).
+  bool bHasNativeAccessExports() const;
+  int nCheckVersion() const;
+  int bDLLCompatible(int nKind, unsigned int nPartnerVersion, int* pnOwnVersion) const;
+  // With the driver's own handle, as the server passes it.
+  int bExternalInitLibrary() const;
+  INADriver* piQueryInterface() const;
+  int nExternalTermLibrary() const;
+
+  // The server's start of a native-access driver, in its order: CheckVersion,
+  // bExternalInitLibrary, the handshakes of the database engine (kind 7) and
+  // the SQL parser (kind 28) with version 36, Execution(3985), the value
+  // bindings, piQueryInterface, then on the driver object bSetVMAndLibShop
+  // and bSetZB (the stand-in's). The driver object, holding the server's one
+  // reference, or null with *pstrError saying which step failed.
+  INADriver* piStartNativeAccess(std::string* pstrError) const;
+  // The server's stop, in its order: the driver object's nExternalRelease
+  // (null: none), ExternalTermLibrary, Execution(4875). Answers what
+  // ExternalTermLibrary answered.
+  int nStopNativeAccess(INADriver* piDriver) const;
+
   // The codes of the Execution calls that the stand-in received, as
   // "code" or "code:argument" for service requests (3053:12).
   std::string strLog() const;
@@ -69,6 +92,11 @@ class CHostHarness {
   const _stStandInControl* m_pControl = nullptr;
   int (*m_pfnExecution)(unsigned int, void*) = nullptr;
   int (*m_pfnCommandeComposante)(int, void*) = nullptr;
+  int (*m_pfnCheckVersion)() = nullptr;
+  int (*m_pfnDLLCompatible)(int, unsigned int, int*) = nullptr;
+  int (*m_pfnExternalInitLibrary)(HINSTANCE) = nullptr;
+  INADriver* (*m_pfnQueryInterface)() = nullptr;
+  int (*m_pfnExternalTermLibrary)() = nullptr;
 };
 
 #endif  // KQ230_HOST_HARNESS_HOST_HARNESS_H_

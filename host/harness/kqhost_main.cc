@@ -1,16 +1,26 @@
 // kqhost: the stand-in application server on the command line. It loads
-// kq230maria.so as the server does, starts it, reports what the driver
-// offers, and stops it. Each call between the two sides is printed with its
-// number and its name (host/harness/call_names.h).
+// kq230maria.so as the server does, starts it in the server's order, gets the
+// driver object, and, when KQ_MARIADB_ENV names a server's facts
+// (scripts/mariadb-server.sh), opens connections through INADriver: one with
+// a wrong password, whose error dump it prints, and one that succeeds, which
+// it closes. Then it releases the driver object and stops the library, and
+// reports what the driver left behind. Each call between the two sides is
+// printed with its number and its name (host/harness/call_names.h). When
+// KQ_HOST_LOCK_TABLE names a table of that server, it also begins a
+// transaction, locks the table and commits, all through INADriver.
 //
 //   kqhost [path/to/kq230maria.so]
 //
-// Exit status 0 when the driver loaded, started and stopped.
+// Exit status 0 when the driver loaded, started and stopped, every opening
+// answered as expected, and nothing of the server's was left behind.
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "host/harness/call_names.h"
 #include "host/harness/host_harness.h"
+#include "host/harness/standin_connection.h"
 
 namespace {
 
@@ -43,6 +53,103 @@ int PrintCallsSince(const CHostHarness& harness, int nFrom) {
   return nCount;
 }
 
+std::string Narrow(const wchar_t* psz) {
+  std::string str;
+  for (; psz != nullptr && *psz != 0; ++psz) str += *psz < 128 ? static_cast<char>(*psz) : '?';
+  return str;
+}
+
+// A transaction through INADriver: begin, lock the table (a lock outside it is
+// refused first), commit. False when an answer is not the expected one.
+bool bLockInTransaction(INADriver* piDriver, const _stServerFacts& stFacts, const char* pszTable) {
+  std::wstring strTable(pszTable, pszTable + std::strlen(pszTable));
+  CStandInConnection* piHost = CStandInConnection::pclNew(
+      CStandInConnection::stFromFacts(stFacts, CStandInConnection::ROUTE_TCP));
+  bool bAsExpected = piDriver->bOpenConnection(piHost) == 1;
+  const int bOutside = piDriver->bSQLBloqueTable(piHost, strTable.c_str());
+  std::printf("kqhost: bSQLBloqueTable(%s) outside a transaction answers %d, user error %u\n",
+              pszTable, bOutside, piDriver->piGetLastError()->dwGetErrorId());
+  bAsExpected &= bOutside == 0;
+  struct Step {
+    const char* pszName;
+    int (*pfnRun)(INADriver*, CStandInConnection*, const wchar_t*);
+  };
+  const Step aSteps[] = {
+      {"bTransactionBegin(\"kqhost\")",
+       [](INADriver* pi, CStandInConnection* h, const wchar_t*) {
+         return pi->bTransactionBegin(h, L"kqhost");
+       }},
+      {"bSQLBloqueTable",
+       [](INADriver* pi, CStandInConnection* h, const wchar_t* t) {
+         return pi->bSQLBloqueTable(h, t);
+       }},
+      {"bTransactionCommit(\"kqhost\")",
+       [](INADriver* pi, CStandInConnection* h, const wchar_t*) {
+         return pi->bTransactionCommit(h, L"kqhost");
+       }},
+  };
+  for (const Step& stStep : aSteps) {
+    const int bResult = stStep.pfnRun(piDriver, piHost, strTable.c_str());
+    std::printf("kqhost: %s answers %d\n", stStep.pszName, bResult);
+    if (!bResult) std::printf("%s\n", Narrow(piDriver->piGetLastError()->pszGetError()).c_str());
+    bAsExpected &= bResult == 1;
+  }
+  bAsExpected &= piDriver->bCloseConnection(piHost) == 1;
+  std::printf("kqhost: after the commit and the close, the description was referenced %d times "
+              "and released %d times by the driver\n",
+              piHost->nAddRefCalls(), piHost->nReleaseCalls());
+  bAsExpected &= piHost->nAddRefCalls() == piHost->nReleaseCalls();
+  piHost->nExternalRelease();
+  return bAsExpected;
+}
+
+// The connections of the main job against the server of the facts file. The
+// server's reference to each description is released here; false when an
+// opening did not answer as expected.
+bool bConnect(INADriver* piDriver, const char* pszFacts) {
+  _stServerFacts stFacts;
+  std::string strError;
+  if (!bReadServerFacts(pszFacts, &stFacts, &strError)) {
+    std::fprintf(stderr, "kqhost: %s\n", strError.c_str());
+    return false;
+  }
+  bool bAsExpected = true;
+  // A wrong password: the server refuses, the driver says why (never with
+  // the password).
+  CStandInConnection::_stValues stWrong =
+      CStandInConnection::stFromFacts(stFacts, CStandInConnection::ROUTE_TCP);
+  stWrong.strPassword = L"not-the-password";
+  CStandInConnection* piWrong = CStandInConnection::pclNew(stWrong);
+  const int bWrong = piDriver->bOpenConnection(piWrong);
+  std::printf("kqhost: bOpenConnection(%s@%s:%u, wrong password) answers %d; the error:\n",
+              stFacts.strUser.c_str(), stFacts.strHost.c_str(), stFacts.nPort, bWrong);
+  std::printf("%s\n", Narrow(piDriver->piGetLastError()->pszGetError()).c_str());
+  bAsExpected &= bWrong == 0;
+  piDriver->bCloseConnection(piWrong);
+  piWrong->nExternalRelease();
+  // The right one, by TCP and by the socket.
+  for (auto eRoute : {CStandInConnection::ROUTE_TCP, CStandInConnection::ROUTE_SOCKET}) {
+    CStandInConnection* piHost =
+        CStandInConnection::pclNew(CStandInConnection::stFromFacts(stFacts, eRoute));
+    const int bOpened = piDriver->bOpenConnection(piHost);
+    std::printf("kqhost: bOpenConnection(%s@%s) answers %d\n", stFacts.strUser.c_str(),
+                eRoute == CStandInConnection::ROUTE_TCP ? "TCP" : "socket", bOpened);
+    if (!bOpened)
+      std::printf("%s\n", Narrow(piDriver->piGetLastError()->pszGetError()).c_str());
+    bAsExpected &= bOpened == 1;
+    const int bClosed = piDriver->bCloseConnection(piHost);
+    std::printf("kqhost: bCloseConnection answers %d; the description was referenced %d "
+                "times and released %d times by the driver\n",
+                bClosed, piHost->nAddRefCalls(), piHost->nReleaseCalls());
+    bAsExpected &= piHost->nAddRefCalls() == piHost->nReleaseCalls();
+    piHost->nExternalRelease();
+  }
+  const char* pszTable = std::getenv("KQ_HOST_LOCK_TABLE");
+  if (pszTable != nullptr && *pszTable != 0)
+    bAsExpected &= bLockInTransaction(piDriver, stFacts, pszTable);
+  return bAsExpected;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -60,6 +167,16 @@ int main(int argc, char** argv) {
     std::printf("  %-28s %s\n", pszName, bHere ? "exported" : "not yet");
   }
 
+  // The server's start: the version check, the library's initialisation and
+  // the handshakes of its database engine and SQL parser, then the services.
+  std::printf("kqhost: CheckVersion answers %d\n", harness.nCheckVersion());
+  std::printf("kqhost: bExternalInitLibrary answers %d\n", harness.bExternalInitLibrary());
+  for (int nKind : {7, 28}) {
+    int nOwn = 0;
+    const int bCompatible = harness.bDLLCompatible(nKind, 36, &nOwn);
+    std::printf("kqhost: bDLLCompatible(%d, 36) answers %d, the driver's version %d\n", nKind,
+                bCompatible, nOwn);
+  }
   const int nStarted = harness.nStart();
   if (!nStarted) {
     std::fprintf(stderr, "kqhost: Execution(%u, %s) refused the start\n", MODULE_CODE_INIT,
@@ -73,9 +190,7 @@ int main(int argc, char** argv) {
   wchar_t szMessage[256];
   _stLoadStringRequest stRequest = {sizeof stRequest, kSampleMessage, szMessage, 256, 0};
   if (harness.nCommandeComposante(COMPONENT_LOAD_STRING, &stRequest) > 0) {
-    std::string strMessage;
-    for (const wchar_t* p = szMessage; *p; ++p) strMessage += *p < 128 ? static_cast<char>(*p) : '?';
-    std::printf("kqhost: message %u reads \"%s\"\n", kSampleMessage, strMessage.c_str());
+    std::printf("kqhost: message %u reads \"%s\"\n", kSampleMessage, Narrow(szMessage).c_str());
   } else {
     std::printf("kqhost: message %u not found\n", kSampleMessage);
   }
@@ -89,14 +204,39 @@ int main(int argc, char** argv) {
     std::printf("kqhost: %s(version 2, compatibility 2) answers %d\n", pszName,
                 pfnBind(harness.hVM(), kValueInterfaceVersion, kValueInterfaceVersion));
   }
-  std::printf("kqhost: counted string buffers live: %d\n", harness.Control().nLiveStrBuffers());
+  // The driver object, and what the server hands it before any connection.
+  INADriver* piDriver = harness.piQueryInterface();
+  if (piDriver == nullptr) {
+    std::fprintf(stderr, "kqhost: piQueryInterface answered null\n");
+    return 1;
+  }
+  std::printf("kqhost: piQueryInterface gives a driver object of version %d (compatible since "
+              "%d)\n",
+              piDriver->nGetVersion(), piDriver->nGetCompatSince());
+  std::printf("kqhost: bSetVMAndLibShop answers %d, bSetZB answers %d\n",
+              piDriver->bSetVMAndLibShop(harness.Control().piGetLibShop(0), nullptr),
+              piDriver->bSetZB(harness.Control().piGetZBForNA()));
+  bool bAsExpected = true;
+  const char* pszFacts = std::getenv("KQ_MARIADB_ENV");
+  if (pszFacts != nullptr && *pszFacts != 0) {
+    bAsExpected = bConnect(piDriver, pszFacts);
+  } else {
+    std::printf("kqhost: KQ_MARIADB_ENV is not set: no connection is opened\n");
+  }
+  // The server's stop: the driver object, then the library.
+  std::printf("kqhost: nExternalRelease answers %d\n", piDriver->nExternalRelease());
+  std::printf("kqhost: ExternalTermLibrary answers %d\n", harness.nExternalTermLibrary());
   const int nStopped = harness.nStop();
   std::printf("kqhost: Execution(%u, %s) answers %d; the driver asked the server for:\n",
               MODULE_CODE_TERM, pszModuleCodeName(MODULE_CODE_TERM), nStopped);
   nLogged = PrintCallsSince(harness, nLogged);
   std::printf("kqhost: stopped; %d of %zu entry points not offered yet\n", nMissing,
               sizeof kExports / sizeof kExports[0]);
-  return 0;
+  const int nLiveBuffers = harness.Control().nLiveStrBuffers();
+  std::printf("kqhost: counted string buffers live at the end: %d; connection descriptions "
+              "still referenced: %d\n",
+              nLiveBuffers, CStandInConnection::g_nLive);
+  return bAsExpected && nLiveBuffers == 0 && CStandInConnection::g_nLive == 0 ? 0 : 1;
 }
 
 // In a sanitized build run under qemu's user-mode emulator, LeakSanitizer

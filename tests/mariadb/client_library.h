@@ -49,6 +49,16 @@ class ClientLibrary {
   void* handle_ = nullptr;
 };
 
+// For a static initialiser of a test program that reaches the client library
+// (directly or through the driver): loads it, initialises and ends its global
+// state once, and keeps it loaded for the program. OpenSSL, which the library
+// loads and which keeps its initialisation for the process, then counts in the
+// start of the program's leak balance (tests/support/leak_check.h); and the C
+// library's bookkeeping of a library loaded and unloaded again and again (each
+// driver stop unloads it) stops changing from one test to the next. A failure
+// is left for the tests to meet: answers whether the library was found.
+bool KeepClientLibraryForTheProgram();
+
 }  // namespace kq230::test_support
 
 #endif  // KQ230_TESTS_MARIADB_CLIENT_LIBRARY_H_

@@ -1,11 +1,39 @@
 // The symbols that the application server binds by name in kq230maria.so.
 // Each is a thin wrapper: the work is done by the subsystem that owns it, so
-// that tests can drive the same code in process.
+// that tests can drive the same code in process. The driver core's entry
+// logic (driver/library_entry.h) gets the MariaDB back end from here: the
+// core never names the back end's classes.
 #include <cstdio>
 
 #include "core/module_entry.h"
 #include "core/string_templates.h"
+#include "driver/library_entry.h"
 #include "kq230/module_exports.h"
+#include "mariadb/mysql_driver.h"
+
+namespace {
+
+CNADriver* NewMySQLDriver() { return new CMySQLDriver(); }
+
+const _stNABackEnd kMySQLBackEnd = {&NewMySQLDriver, &CMySQLDriver::g_NATermModule};
+
+}  // namespace
+
+KQ_EXPORT int CheckVersion() { return CNALibraryEntry::g_nCheckVersion(); }
+
+KQ_EXPORT int bDLLCompatible(int nKind, unsigned int nPartnerVersion, int* pnOwnVersion) {
+  return CNALibraryEntry::g_bDLLCompatible(nKind, nPartnerVersion, pnOwnVersion);
+}
+
+KQ_EXPORT int bExternalInitLibrary(HINSTANCE hModule) {
+  return CNALibraryEntry::g_bExternalInitLibrary(hModule);
+}
+
+KQ_EXPORT INADriver* piQueryInterface() {
+  return CNALibraryEntry::g_piQueryInterface(kMySQLBackEnd);
+}
+
+KQ_EXPORT int ExternalTermLibrary() { return CNALibraryEntry::g_nExternalTermLibrary(kMySQLBackEnd); }
 
 KQ_EXPORT int Execution(unsigned int nCode, void* pArgument) {
   return ModuleEntry_nExecution(nCode, pArgument);

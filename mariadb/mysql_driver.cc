@@ -1,0 +1,96 @@
+// The MariaDB driver object: the generic driver with the back end's
+// connection factory, record limit and fatal-error note.
+#include "mariadb/mysql_driver.h"
+
+#include <new>
+
+#include "driver/connection_description.h"
+#include "driver/driver_lock.h"
+#include "driver/na_error.h"
+#include "mariadb/mysql_connection.h"
+#include "tables/na_data_access.h"
+#include "tables/na_table.h"
+
+namespace {
+
+// Debug message: the oldest client library supported, the one loaded.
+constexpr unsigned int kMessageClientLibraryFailed = 3355;
+constexpr const wchar_t* kOldestClientLibrary = L"3.23.52";
+constexpr int64_t kDefaultRecordLimit = 100;
+// Sites of user error 14 (file 5): the lock of a table, of a parsed query.
+constexpr int kSiteLockTable = 1;
+constexpr int kSiteLockQuery = 2;
+
+// The lock on the found connection: outside a transaction the connection's
+// hook refuses at once (nothing to open for it); inside one the connection
+// is opened when needed (refused when the lost connection ended the
+// transaction) and locked.
+template <class Lock>
+int bLockOn(CNAConnectionDescription* pclConnection, CNAError* pclError, Lock lock) {
+  if (pclConnection->_bTransactionOpened() && !pclConnection->bOpen(pclError)) return 0;
+  return lock();
+}
+
+}  // namespace
+
+CMySQLDriver::CMySQLDriver() { _SetDefaultRecordLimit(kDefaultRecordLimit); }
+
+CMySQLDriver::~CMySQLDriver() = default;
+
+void CMySQLDriver::OnFatalErrorAddDebugMessage(CNAError* pclError,
+                                               CNAConnectionDescription* pclConnection) {
+  if (pclError == nullptr) return;
+  const wchar_t* pszLoaded =
+      pclConnection != nullptr ? CNAConnectionDescription::m_csClientVersion.pszGet() : L"";
+  pclError->AddDebugMessage(kMessageClientLibraryFailed, kOldestClientLibrary, pszLoaded);
+}
+
+CNAConnectionDescription* CMySQLDriver::_pclAllocConnectionDescription(
+    const wchar_t* pszIdentification, INAConnectionDescription* piHost) {
+  if (piHost == nullptr) return nullptr;
+  return new (std::nothrow) CMySQLConnection(pszIdentification, piHost);
+}
+
+CNATableBase* CMySQLDriver::_pclAllocTable(const wchar_t* pszIdentification,
+                                           INADataSourceDescription* piSource,
+                                           CNAConnectionDescription* pclConnection,
+                                           CNAError* pclError) {
+  return new (std::nothrow) CNATable(pszIdentification, piSource, pclConnection, pclError);
+}
+
+CNADataAccessBase* CMySQLDriver::pclAllocDataAccess(INADataSourceDescription* piSource,
+                                                    CNAConnectionDescription* pclConnection,
+                                                    CNAError* pclError) const {
+  return new (std::nothrow) CNADataAccess(piSource, pclConnection, pclError);
+}
+
+int CMySQLDriver::g_NATermModule() {
+  CMySQLConnection::g_TermNativeLibrary();
+  return CNADriver::g_NATermModule();
+}
+
+int CMySQLDriver::bSQLBloqueTable(INAConnectionDescription* piConnection,
+                                  const wchar_t* pszTable) {
+  CNADriverLockFrame clFrame;
+  CNAError* pclError = pclGetCurrentError();
+  if (pclError != nullptr) pclError->Reset();
+  CNAConnectionDescription* pclConnection = _pclFindConnection(piConnection);
+  if (pclConnection == nullptr) return _nConnectionNotRegistered(piConnection, kSiteLockTable);
+  const int bResult = bLockOn(pclConnection, pclError,
+                              [&] { return pclConnection->bSQLBloque(pclError, pszTable); });
+  pclConnection->nRelease();
+  return bResult;
+}
+
+int CMySQLDriver::bSQLBloqueRequete(INAConnectionDescription* piConnection,
+                                    ISQLParserInformation* piParsed) {
+  CNADriverLockFrame clFrame;
+  CNAError* pclError = pclGetCurrentError();
+  if (pclError != nullptr) pclError->Reset();
+  CNAConnectionDescription* pclConnection = _pclFindConnection(piConnection);
+  if (pclConnection == nullptr) return _nConnectionNotRegistered(piConnection, kSiteLockQuery);
+  const int bResult = bLockOn(pclConnection, pclError,
+                              [&] { return pclConnection->bSQLBloque(pclError, piParsed); });
+  pclConnection->nRelease();
+  return bResult;
+}

@@ -1,0 +1,65 @@
+// CMySQLDriver: the MariaDB/MySQL driver object, the one that piQueryInterface
+// hands to the server. It specialises the generic driver (driver/na_driver.h)
+// through its factories: connections are CMySQLConnection objects, table
+// objects CNATable and data accesses CNADataAccess (tables/); browsing
+// SELECTs get a default record limit of 100. The factories of later layers
+// (data-source descriptions, statements, the handle-level SQL interface) are
+// placeholders that answer null until those layers exist.
+//
+// Ownership and threads: those of CNADriver; the static g_NATermModule runs
+// once, from the library's last termination, under the driver lock.
+#ifndef KQ230_MARIADB_MYSQL_DRIVER_H_
+#define KQ230_MARIADB_MYSQL_DRIVER_H_
+
+#include "driver/na_driver.h"
+
+class CNAConnectionDescription;
+class CNAError;
+class INAConnectionDescription;
+
+class CMySQLDriver : public CNADriver {
+ public:
+  // Default record limit 100.
+  CMySQLDriver();
+  ~CMySQLDriver() override;
+
+  // Adds debug message 3355 to the error with the inserts "3.23.52" (the
+  // oldest client library supported) and the loaded library's version (empty
+  // when none is loaded); nothing for a null error.
+  void OnFatalErrorAddDebugMessage(CNAError* pclError,
+                                   CNAConnectionDescription* pclConnection) override;
+
+  // A new CMySQLConnection for the identification and the server's
+  // description, with no reference taken yet; null when memory runs out.
+  CNAConnectionDescription* _pclAllocConnectionDescription(
+      const wchar_t* pszIdentification, INAConnectionDescription* piHost) override;
+
+  // A new CNATable (tables/na_table.h) with no reference taken; null when
+  // memory runs out.
+  CNATableBase* _pclAllocTable(const wchar_t* pszIdentification,
+                               INADataSourceDescription* piSource,
+                               CNAConnectionDescription* pclConnection,
+                               CNAError* pclError) override;
+  // A new CNADataAccess (tables/na_data_access.h) with no reference taken;
+  // null when memory runs out.
+  CNADataAccessBase* pclAllocDataAccess(INADataSourceDescription* piSource,
+                                        CNAConnectionDescription* pclConnection,
+                                        CNAError* pclError) const override;
+
+  // Locks a table (bSQLBloqueTable) or the tables of a parsed query
+  // (bSQLBloqueRequete) on a registered connection until its transaction
+  // ends. Unregistered connection: user error 14 (sites 1 and 2). Outside a
+  // transaction: user error 29 (the table named), and the connection is not
+  // opened for it. Otherwise the connection is opened when needed and its
+  // bSQLBloque runs (mariadb/mysql_connection.h).
+  int bSQLBloqueTable(INAConnectionDescription* piConnection, const wchar_t* pszTable) override;
+  int bSQLBloqueRequete(INAConnectionDescription* piConnection,
+                        ISQLParserInformation* piParsed) override;
+
+  // Ends the back end's use of the client library
+  // (CMySQLConnection::g_TermNativeLibrary), then the generic driver's
+  // termination; answers the latter's result.
+  static int g_NATermModule();
+};
+
+#endif  // KQ230_MARIADB_MYSQL_DRIVER_H_
