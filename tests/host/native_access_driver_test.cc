@@ -15,6 +15,7 @@
 #include "host/harness/standin_connection.h"
 #include "host/harness/standin_objects.h"
 #include "kq230/na_table_interface.h"
+#include "tests/host/native_access_fixture.h"
 #include "tests/mariadb/client_library.h"
 
 namespace {
@@ -23,49 +24,11 @@ namespace {
 [[maybe_unused]] const bool gbClientLibraryKept =
     kq230::test_support::KeepClientLibraryForTheProgram();
 
-std::string Narrow(const wchar_t* psz) {
-  std::string str;
-  for (; psz != nullptr && *psz != 0; ++psz) str += *psz < 128 ? char(*psz) : '?';
-  return str;
-}
-
-class NativeAccessDriver : public ::testing::Test {
+class NativeAccessDriver : public kqtest::NativeAccessTest {
  protected:
-  void SetUp() override {
-    const char* pszEnv = std::getenv("KQ_MARIADB_ENV");
-    std::string strError;
-    ASSERT_TRUE(bReadServerFacts(pszEnv && *pszEnv ? pszEnv : KQ_DEFAULT_MARIADB_ENV, &m_stFacts,
-                                 &strError))
-        << strError;
-    ASSERT_TRUE(m_harness.bLoad(&strError)) << strError;
-    m_piDriver = m_harness.piStartNativeAccess(&strError);
-    ASSERT_NE(m_piDriver, nullptr) << strError;
-    m_nLiveConnections = CStandInConnection::g_nLive;
-    m_nLiveSources = CStandInDataSource::g_nLive;
-  }
-  void TearDown() override {
-    if (m_piDriver != nullptr) {
-      EXPECT_EQ(m_harness.nStopNativeAccess(m_piDriver), 1);
-    }
-    if (m_harness.hVM() != nullptr) {
-      EXPECT_EQ(m_harness.Control().nLiveStrBuffers(), 0);
-    }
-    EXPECT_EQ(CStandInConnection::g_nLive, m_nLiveConnections);
-    EXPECT_EQ(CStandInDataSource::g_nLive, m_nLiveSources);
-  }
-  CStandInConnection* NewHost() {
-    return CStandInConnection::pclNew(
-        CStandInConnection::stFromFacts(m_stFacts, CStandInConnection::ROUTE_TCP));
-  }
-  std::string LastError() { return Narrow(m_piDriver->piGetLastError()->pszGetError()); }
+  CStandInConnection* NewHost() { return NewConnection(CStandInConnection::ROUTE_TCP); }
   unsigned int LastCode() { return m_piDriver->piGetLastError()->dwGetErrorId(); }
   int LastType() { return m_piDriver->piGetLastError()->eGetErrorType(); }
-
-  _stServerFacts m_stFacts;
-  CHostHarness m_harness;
-  INADriver* m_piDriver = nullptr;
-  int m_nLiveConnections = 0;
-  int m_nLiveSources = 0;
 };
 
 TEST_F(NativeAccessDriver, UnregisteredConnectionsRaiseUserErrorFourteenAtSitesOneToFive) {

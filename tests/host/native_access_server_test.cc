@@ -11,6 +11,7 @@
 
 #include "host/harness/host_harness.h"
 #include "host/harness/standin_connection.h"
+#include "tests/host/native_access_fixture.h"
 #include "tests/mariadb/client_library.h"
 
 namespace {
@@ -18,40 +19,7 @@ namespace {
 // Before main: see KeepClientLibraryForTheProgram.
 [[maybe_unused]] const bool gbClientLibraryKept = kq230::test_support::KeepClientLibraryForTheProgram();
 
-std::string Narrow(const wchar_t* psz) {
-  std::string str;
-  for (; psz != nullptr && *psz != 0; ++psz) str += *psz < 128 ? char(*psz) : '?';
-  return str;
-}
-
-class NativeAccessServer : public ::testing::Test {
- protected:
-  void SetUp() override {
-    const char* pszEnv = std::getenv("KQ_MARIADB_ENV");
-    std::string strError;
-    ASSERT_TRUE(bReadServerFacts(pszEnv && *pszEnv ? pszEnv : KQ_DEFAULT_MARIADB_ENV, &m_stFacts,
-                                 &strError))
-        << strError;
-    ASSERT_TRUE(m_harness.bLoad(&strError)) << strError;
-    m_piDriver = m_harness.piStartNativeAccess(&strError);
-    ASSERT_NE(m_piDriver, nullptr) << strError;
-    m_nLiveBefore = CStandInConnection::g_nLive;
-  }
-  void TearDown() override {
-    if (m_piDriver != nullptr) {
-      EXPECT_EQ(m_harness.nStopNativeAccess(m_piDriver), 1);
-    }
-    if (m_harness.hVM() != nullptr) {
-      EXPECT_EQ(m_harness.Control().nLiveStrBuffers(), 0);
-    }
-    EXPECT_EQ(CStandInConnection::g_nLive, m_nLiveBefore);
-  }
-
-  _stServerFacts m_stFacts;
-  CHostHarness m_harness;
-  INADriver* m_piDriver = nullptr;
-  int m_nLiveBefore = 0;
-};
+class NativeAccessServer : public kqtest::NativeAccessTest {};
 
 TEST_F(NativeAccessServer, OpensByTcpAndBySocketAndTheCloseBalancesTheReferences) {
   for (auto eRoute : {CStandInConnection::ROUTE_TCP, CStandInConnection::ROUTE_SOCKET}) {

@@ -10,6 +10,7 @@
 #include "host/harness/host_harness.h"
 #include "host/harness/standin_connection.h"
 #include "kq230/na_error_interface.h"
+#include "tests/host/native_access_fixture.h"
 #include "tests/mariadb/client_library.h"
 
 namespace {
@@ -17,31 +18,10 @@ namespace {
 // Before main: see KeepClientLibraryForTheProgram.
 [[maybe_unused]] const bool gbClientLibraryKept = kq230::test_support::KeepClientLibraryForTheProgram();
 
-class DriverConnectTest : public testing::Test {
+class DriverConnectTest : public kqtest::NativeAccessTest {
  protected:
-  void SetUp() override {
-    std::string strError;
-    ASSERT_TRUE(bReadServerFacts(KQ_DEFAULT_MARIADB_ENV, &m_stFacts, &strError)) << strError;
-    ASSERT_TRUE(m_harness.bLoad(&strError)) << strError;
-    m_piDriver = m_harness.piStartNativeAccess(&strError);
-    ASSERT_NE(m_piDriver, nullptr) << strError;
-  }
-  void TearDown() override {
-    if (m_piDriver != nullptr) {
-      EXPECT_EQ(m_harness.nStopNativeAccess(m_piDriver), 1);
-    }
-    EXPECT_EQ(CStandInConnection::g_nLive, 0);
-  }
-
-  CStandInConnection* New(CStandInConnection::eRoute eRoute) {
-    return CStandInConnection::pclNew(CStandInConnection::stFromFacts(m_stFacts, eRoute));
-  }
-
+  CStandInConnection* New(CStandInConnection::eRoute eRoute) { return NewConnection(eRoute); }
   std::wstring Dump() { return m_piDriver->piGetLastError()->pszGetError(); }
-
-  _stServerFacts m_stFacts;
-  CHostHarness m_harness;
-  INADriver* m_piDriver = nullptr;
 };
 
 TEST_F(DriverConnectTest, EqualDescriptionsShareOneSessionUntilTheLastClose) {

@@ -12,6 +12,7 @@
 #include "host/harness/host_harness.h"
 #include "host/harness/standin_connection.h"
 #include "kq230/na_error_interface.h"
+#include "tests/host/native_access_fixture.h"
 #include "tests/mariadb/second_session.h"
 
 namespace {
@@ -25,46 +26,32 @@ using kq230::test_support::UniqueName;
 [[maybe_unused]] const bool gbClientLibraryLoadedBeforeMain = (ClientLibraryForTests(), true);
 
 std::wstring Wide(const std::string& s) { return std::wstring(s.begin(), s.end()); }
-std::string Narrow(const wchar_t* psz) {
-  std::string s;
-  for (; psz != nullptr && *psz != 0; ++psz) s += *psz < 128 ? char(*psz) : '?';
-  return s;
-}
 
-class DriverTransactionTest : public testing::Test {
+class DriverTransactionTest : public kqtest::NativeAccessTest {
  protected:
   void SetUp() override {
+    kqtest::NativeAccessTest::SetUp();
+    if (HasFatalFailure()) return;
     const char* pszEnv = std::getenv("KQ_MARIADB_ENV");
     const char* pszPath = pszEnv != nullptr && *pszEnv ? pszEnv : KQ_DEFAULT_MARIADB_ENV;
     std::string strError;
-    ASSERT_TRUE(bReadServerFacts(pszPath, &m_stFacts, &strError)) << strError;
     ASSERT_TRUE(kq230::test_support::ReadMariadbServer(pszPath, &m_server, &strError)) << strError;
     ASSERT_TRUE(m_other.Open(m_server, &strError)) << strError;
     m_table = UniqueName("kq_drv_lock");
     ASSERT_EQ(m_other.Run("CREATE OR REPLACE TABLE " + m_table + " (n INT) ENGINE=InnoDB"), 0u);
     ASSERT_EQ(m_other.Run("INSERT INTO " + m_table + " VALUES (1), (2)"), 0u);
     ASSERT_EQ(m_other.Run("SET SESSION innodb_lock_wait_timeout = 1"), 0u);
-    ASSERT_TRUE(m_harness.bLoad(&strError)) << strError;
-    m_piDriver = m_harness.piStartNativeAccess(&strError);
-    ASSERT_NE(m_piDriver, nullptr) << strError;
-    m_piHost = CStandInConnection::pclNew(
-        CStandInConnection::stFromFacts(m_stFacts, CStandInConnection::ROUTE_TCP));
+    m_piHost = NewConnection(CStandInConnection::ROUTE_TCP);
   }
   void TearDown() override {
     if (m_piHost != nullptr) m_piHost->nExternalRelease();
-    if (m_piDriver != nullptr) {
-      EXPECT_EQ(m_harness.nStopNativeAccess(m_piDriver), 1);
-    }
-    if (m_harness.hVM() != nullptr) {
-      EXPECT_EQ(m_harness.Control().nLiveStrBuffers(), 0);
-    }
-    EXPECT_EQ(CStandInConnection::g_nLive, 0);
+    kqtest::NativeAccessTest::TearDown();
     m_other.Run("ROLLBACK");
     m_other.Run("DROP TABLE IF EXISTS " + m_table);
     m_other.Close();
   }
 
-  std::string Dump() { return Narrow(m_piDriver->piGetLastError()->pszGetError()); }
+  std::string Dump() { return LastError(); }
   unsigned NativeCode() {
     // The server's code is the error's database code, shown as "<code>".
     const std::string dump = Dump();
@@ -83,10 +70,7 @@ class DriverTransactionTest : public testing::Test {
     return error == 1205u && waited >= std::chrono::milliseconds(900);
   }
 
-  _stServerFacts m_stFacts;
   MariadbServer m_server;
-  CHostHarness m_harness;
-  INADriver* m_piDriver = nullptr;
   CStandInConnection* m_piHost = nullptr;
   SecondSession m_other;
   std::string m_table;
