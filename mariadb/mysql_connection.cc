@@ -14,6 +14,7 @@
 #include "driver/na_driver.h"
 #include "driver/na_error.h"
 #include "items/code_page_converters.h"
+#include "items/sql_type_map.h"
 #include "tables/na_transaction.h"
 
 int CMySQLConnection::gbUseNextResult = 0;
@@ -104,7 +105,10 @@ CMySQLConnection::CMySQLConnection(const wchar_t* pszIdentification,
   _SetQuotes(L"`", L"`");
 }
 
-CMySQLConnection::~CMySQLConnection() { _DropHandle(); }
+CMySQLConnection::~CMySQLConnection() {
+  _DropHandle();
+  delete m_pclTypeMap;
+}
 
 // ---------------------------------------------------------------------------
 // Guarded client calls
@@ -665,4 +669,66 @@ int CMySQLConnection::bServerMySQLVersionGreaterThan5_6_4OrMariaDBVersionGreater
 }
 int CMySQLConnection::bMultipleRecordsetEnabled() const {
   return gbUseNextResult && bClientVersionGreaterThan4_1();
+}
+
+// ---------------------------------------------------------------------------
+// Type map
+
+CNAMapConvertType* CMySQLConnection::pclGetNativeTypeMap() {
+  if (m_pclTypeMap == nullptr) {
+    m_pclTypeMap = new (std::nothrow) CNAMapConvertType();
+    if (m_pclTypeMap == nullptr) return nullptr;
+    m_pclTypeMap->_Init();
+    _InitZB2NativeType();
+  }
+  return m_pclTypeMap;
+}
+
+void CMySQLConnection::_InitZB2NativeType() {
+  if (m_pclTypeMap == nullptr) return;
+  const bool bFractions = bServerMySQLVersionGreaterThan5_6_4OrMariaDBVersionGreaterThan5_3() != 0 ||
+                          nGetServerVersionMajor() < 0;  // not opened yet: a current server
+  struct Entry {
+    eNA_ITEMTYPE eType;
+    const wchar_t* pszText;
+    int bTakesSize;
+  };
+  const Entry aEntries[] = {
+      {NA_IT_IDAUTO, L"BIGINT", 0},
+      {NA_IT_IDAUTO4, L"INT", 0},
+      {NA_IT_I1, L"TINYINT", 0},
+      {NA_IT_I2, L"SMALLINT", 0},
+      {NA_IT_I4, L"INT", 0},
+      {NA_IT_I8, L"BIGINT", 0},
+      {NA_IT_UI1, L"TINYINT UNSIGNED", 0},
+      {NA_IT_UI2, L"SMALLINT UNSIGNED", 0},
+      {NA_IT_UI4, L"INT UNSIGNED", 0},
+      {NA_IT_UI8, L"BIGINT UNSIGNED", 0},
+      {NA_IT_BOOLEEN, L"TINYINT(1)", 0},
+      // Money: 18 integer digits and the 6 decimals of its 80 bits.
+      {NA_IT_MONETAIRE, L"DECIMAL(24,6)", 0},
+      {NA_IT_DECIMAL, L"DECIMAL(%d,%d)", 1},
+      {NA_IT_R4, L"FLOAT", 0},
+      {NA_IT_R8, L"DOUBLE", 0},
+      {NA_IT_REELTURBO, L"DOUBLE", 0},
+      {NA_IT_CHAR, L"CHAR(1)", 0},
+      // VARCHAR, not CHAR: CHAR drops trailing blanks.
+      {NA_IT_IMAGE, L"VARCHAR(%d)", 1},
+      {NA_IT_TEXTE, L"VARCHAR(%d)", 1},
+      {NA_IT_MEMOTEXTE, L"LONGTEXT", 0},
+      {NA_IT_UNICODE, L"VARCHAR(%d) CHARACTER SET utf8mb4", 1},
+      {NA_IT_MEMOUNICODE, L"LONGTEXT CHARACTER SET utf8mb4", 0},
+      {NA_IT_BINAIRE, L"VARBINARY(%d)", 1},
+      {NA_IT_MEMOBINAIRE, L"LONGBLOB", 0},
+      {NA_IT_MEMOBINAIRE4, L"LONGBLOB", 0},
+      {NA_IT_DATE6, L"DATE", 0},
+      {NA_IT_DATE8, L"DATE", 0},
+      {NA_IT_HEURE, bFractions ? L"TIME(3)" : L"TIME", 0},
+      {NA_IT_DATETIME, bFractions ? L"DATETIME(3)" : L"DATETIME", 0},
+      // A duration counts signed 64-bit milliseconds.
+      {NA_IT_TIMELENGHT, L"BIGINT", 0},
+      {NA_IT_ENUMERATION, L"INT", 0},
+      {NA_IT_COMBINAISON, L"VARBINARY(%d)", 1},
+  };
+  for (const Entry& e : aEntries) m_pclTypeMap->Add(e.eType, e.pszText, e.bTakesSize);
 }

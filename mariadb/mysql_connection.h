@@ -99,7 +99,16 @@ class CMySQLConnection : public CNAConnectionDescription {
   // 1, or 0 with the error filled (bInitError).
   int bExecuteQueryNoResult(CNAError* pclError, const wchar_t* pszQuery) override;
   int bExecuteQueryIgnoreResult(CNAError* pclError, const wchar_t* pszQuery) override;
-  void _InitZB2NativeType() override {}
+  // The MariaDB final type map: every item type's column holds every value
+  // of the item type (64-bit and unsigned integers in their own types, DOUBLE
+  // for double precision, DATETIME(3) and TIME(3) for milliseconds without
+  // TIMESTAMP's 1970-2038 range and its automatic updates, LONGTEXT/LONGBLOB
+  // for memos, utf8mb4 for Unicode items). Servers without fractional
+  // seconds get DATETIME and TIME.
+  void _InitZB2NativeType() override;
+  // The connection's type map, made on first use (the generic defaults, then
+  // _InitZB2NativeType); null when memory runs out. Owned by the connection.
+  CNAMapConvertType* pclGetNativeTypeMap();
 
   // The handle's last error number (mysql_errno); 0 without a handle. 1 when
   // it could be read.
@@ -167,6 +176,7 @@ class CMySQLConnection : public CNAConnectionDescription {
 
   int m_bMariaDB = 0;
   int m_bOpen = 0;
+  CNAMapConvertType* m_pclTypeMap = nullptr;  // made by pclGetNativeTypeMap
   st_mysql* m_pMySQL = nullptr;
 };
 
