@@ -33,7 +33,7 @@ struct VXToItem {
   unsigned short nVX;
   eNA_ITEMTYPE eItem;
 };
-const VXToItem kVXToItemRows[] = {
+constexpr VXToItem kVXToItemRows[] = {
     {1, NA_IT_BOOLEEN},    {2, NA_IT_UI1},         {3, NA_IT_UI2},       {4, NA_IT_UI4},
     {5, NA_IT_UI8},        {6, NA_IT_I1},          {7, NA_IT_I2},        {8, NA_IT_I4},
     {9, NA_IT_I8},         {10, NA_IT_MONETAIRE},  {11, NA_IT_R4},       {12, NA_IT_R8},
