@@ -204,6 +204,13 @@ class CNAConvertVariant : public CNAVariant {
   int _bSetTyped(unsigned short nVXType, const void* p, unsigned int nBytes, const CAny& clTemp);
   // Wide text into a raw buffer as UTF-16 with its terminator.
   void _SetWideRaw(const wchar_t* psz, unsigned int n);
+  // The database text of a BOOL, number or date/time holder (8-bit, n bytes;
+  // ASCII is all these layouts use). pszSource, when given, is the text as
+  // received, for the conversion error; otherwise p is decoded from
+  // nCodePage for it. False with user error 53 when the text is not one of
+  // the holder's layouts, the value then unchanged.
+  int _bSetValueDBScalar(const char* p, unsigned int n, const wchar_t* pszSource,
+                         unsigned int nCodePage, int nSourceVXType);
 
   CNAConnectionDescription* m_pclConnection = nullptr;
   INAItemDescription* m_piItemDatabase = nullptr;

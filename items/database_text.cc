@@ -4,9 +4,12 @@
 
 #include <charconv>
 #include <cstring>
+#include <cwchar>
 #include <string>
 #include <system_error>
 
+#include "items/code_page_converters.h"
+#include "items/convert_variant.h"
 #include "values/money.h"
 
 namespace {
@@ -332,4 +335,227 @@ void DBText_WriteBinary(const unsigned char* p, size_t n, unsigned char* pSlot, 
   const uint16_t w = static_cast<uint16_t>(nCopy);
   std::memcpy(pSlot, &w, 2);
   if (nCopy > 0) std::memcpy(pSlot + 2, p, nCopy);
+}
+
+// ---- The value conversion holder's database text
+
+namespace {
+
+// Internal number of the database-text conversion failure's debug line.
+constexpr int kDBTextFile = 12;
+constexpr int kDBTextSite = 5;
+
+bool bDBTextType(unsigned int n) {
+  return (n >= 16 && n <= 23) || n == 81 || n == 110 || n == 134;
+}
+bool bDBTemporalType(unsigned int n) {
+  return n == VX_DATEW || n == VX_TIMEW || n == VX_DATETIME || n == VX_DATEA || n == VX_TIMEA;
+}
+// The types read by _bSetValueDBScalar.
+bool bDBScalarType(unsigned int n) {
+  return n == VX_BOOL || DBText_nNumberSize(static_cast<unsigned short>(n)) != 0 ||
+         bDBTemporalType(n);
+}
+
+}  // namespace
+
+int CNAConvertVariant::_bSetValueDBScalar(const char* p, unsigned int n, const wchar_t* pszSource,
+                                          unsigned int nCodePage, int nSourceVXType) {
+  if (m_eMode == NA_VT_NOT_READ) m_eMode = NA_VT_ANY;
+  if (m_eMode == NA_VT_EMPTY || m_eMode == NA_VT_REFERENCE) return 0;
+  const unsigned short nT = m_clValue.nGetTypeCode();
+  const bool bRaw = m_eMode != NA_VT_ANY;
+  auto Fail = [&]() {
+    std::wstring cs;
+    if (pszSource != nullptr) {
+      cs.assign(pszSource, n);
+    } else {
+      CNACodePageCnvOUTPtr clOut(p, static_cast<int>(n), static_cast<int>(nCodePage));
+      const wchar_t* psz = clOut.pszGetForZB();
+      if (psz != nullptr) cs = psz;
+    }
+    return _SetErrorConversionFailed(nSourceVXType, cs.c_str(), kDBTextFile, kDBTextSite);
+  };
+  // Fixed-size language values read their whole value area: build them in a
+  // zero-filled one.
+  unsigned char abyValue[kVXValueAreaSize + 8] = {};
+
+  if (nT == VX_BOOL) return bSetValue(DBText_bBoolean(p, n));
+
+  if (const size_t nSize = DBText_nNumberSize(nT)) {
+    // An empty cell reads as 0, as the server itself converts it.
+    if (n > 0 && !DBText_bParseNumber(p, n, nT, abyValue)) return Fail();
+    if (bRaw) {
+      m_clValue.SetNull(false);
+      _CopyToBuffer(abyValue, static_cast<unsigned int>(nSize), 0);
+      return 1;
+    }
+    CAny v;
+    v.__SetType(nT, 0);
+    v.SetValueByte(abyValue, static_cast<unsigned int>(nSize));
+    return CNAVariant::bSetValue(&v);
+  }
+
+  if (!bDBTemporalType(nT)) return 0;
+  const eNA_ITEMTYPE eItem = eNAGetItemTypeAnalyse();
+  stDBTemporal st;
+  if (n > 0) {
+    // The item says which layout the value takes; without one no layout is
+    // safe to guess.
+    if (eItem == NA_IT_EMPTY || !DBText_bParseTemporal(p, n, &st)) return Fail();
+  }
+  if (bRaw) {
+    if (n == 0) {
+      m_clValue.SetNull(false);
+      _CopyToBuffer(nullptr, 0, 0);
+      return 1;
+    }
+    // Written aside first: a refused time leaves the slot as it was.
+    unsigned char abySmall[64];
+    std::string clLarge;
+    unsigned char* pTemp = abySmall;
+    if (m_nCapacity > sizeof abySmall) {
+      clLarge.assign(m_nCapacity, '\0');
+      pTemp = reinterpret_cast<unsigned char*>(clLarge.data());
+    }
+    if (!DBText_bWriteTemporal(eItem, st, m_pbyBuffer != nullptr ? pTemp : nullptr,
+                               m_pbyBuffer != nullptr ? m_nCapacity : 0))
+      return Fail();
+    if (m_pbyBuffer != nullptr) {
+      std::memcpy(m_pbyBuffer, pTemp, m_nCapacity);
+      if (eItem == NA_IT_DATETIME) {
+        m_nUsedLength = m_nCapacity < 8 ? m_nCapacity : 8;
+      } else {
+        const void* pz = std::memchr(m_pbyBuffer, 0, m_nCapacity);
+        m_nUsedLength = pz != nullptr ? static_cast<unsigned int>(
+                                            static_cast<const unsigned char*>(pz) - m_pbyBuffer)
+                                      : m_nCapacity;
+      }
+    } else {
+      m_nUsedLength = 0;
+    }
+    m_clValue.SetNull(false);
+    return 1;
+  }
+  // A language value: the date-time of what the item keeps (a date item
+  // drops the time, a time item the date), then the holder's own type.
+  if (eItem == NA_IT_DATE8) {
+    const stDBTemporal stDate = st;
+    st = stDBTemporal();
+    st.bHasDate = stDate.bHasDate;
+    st.nYear = stDate.nYear;
+    st.nMonth = stDate.nMonth;
+    st.nDay = stDate.nDay;
+  } else if (eItem == NA_IT_HEURE) {
+    st.bHasDate = false;
+    st.nYear = st.nMonth = st.nDay = 0;
+  }
+  if (n > 0 && !DBText_bWriteTemporal(NA_IT_DATETIME, st, abyValue, 8)) return Fail();
+  std::memset(abyValue + 8, 0, sizeof abyValue - 8);
+  CAny v;
+  v.__SetType(VX_DATETIME, 0);
+  v.SetValueByte(abyValue, 8);
+  return bSetValue(&v);
+}
+
+int CNAConvertVariant::bSetValueDB(const CAny* pv) {
+  if (m_nBufferDBState == 0 && !bInitBufferDB()) return 0;
+  if (pv == nullptr || pv->bIsNull() || pv->nGetTypeCode() == 0) return bSetValue(pv);
+  const CAny_Intern* pclIntern = pv->pclGetIntern();
+  void* pData = nullptr;
+  unsigned int nUtil = 0;
+  pclIntern->nGetDataAdr(&pData);
+  if (pclIntern->nGetUtilDataSize(&nUtil) != 0) pclIntern->nGetDataSize(&nUtil);
+  if (m_nBufferDBState == 2) return bSetValueDB(static_cast<const unsigned char*>(pData), nUtil);
+  const unsigned short nS = pv->nGetTypeCode();
+  if (nS != m_clValue.nGetTypeCode()) {
+    if (nS == VX_DSTRW || nS == VX_PSTRW || nS == 20) {
+      const wchar_t* psz = pData != nullptr ? static_cast<const wchar_t*>(pData) : L"";
+      return bSetValueDB(psz, nUtil / static_cast<unsigned int>(sizeof(wchar_t)));
+    }
+    if (nS == VX_CARW) return bSetValueDB(reinterpret_cast<const wchar_t*>(pv->pbyGetValeur()), 1u);
+    if ((nS >= 17 && nS <= 19) || (nS >= 21 && nS <= 23) || nS == 134) {
+      const char* p = nS == VX_CARA ? reinterpret_cast<const char*>(pv->pbyGetValeur())
+                                    : (pData != nullptr ? static_cast<const char*>(pData) : "");
+      return bSetValueDB(p, nS == VX_CARA ? 1u : nUtil,
+                         static_cast<unsigned int>(nGetLanguageCodePage()));
+    }
+  }
+  return bSetValue(pv);
+}
+
+int CNAConvertVariant::bSetValueDB(const char* pText, unsigned int n, unsigned int nCodePage) {
+  if (m_nBufferDBState == 0 && !bInitBufferDB()) return 0;
+  if (pText == nullptr) {
+    SetNull();
+    return 1;
+  }
+  if (n == 0) return bSetValue(reinterpret_cast<const unsigned char*>(pText), 0u);
+  if (m_eMode == NA_VT_NOT_READ) m_eMode = NA_VT_ANY;
+  const unsigned short nT = m_clValue.nGetTypeCode();
+  if (bDBTextType(nT)) return _bSetValue(pText, n, nCodePage);
+  if (bDBScalarType(nT)) return _bSetValueDBScalar(pText, n, nullptr, nCodePage, VX_PSTRA);
+  if (nT == VX_BIN) {
+    if (m_eMode == NA_VT_ANY) return bSetValue(reinterpret_cast<const unsigned char*>(pText), n);
+    if (m_eMode == NA_VT_EMPTY || m_eMode == NA_VT_REFERENCE) return 0;
+    DBText_WriteBinary(reinterpret_cast<const unsigned char*>(pText), n, m_pbyBuffer,
+                       m_pbyBuffer != nullptr ? m_nCapacity : 0);
+    m_nUsedLength = m_pbyBuffer != nullptr && m_nCapacity >= 2
+                        ? (m_pbyBuffer[0] | (m_pbyBuffer[1] << 8))
+                        : 0;
+    m_clValue.SetNull(false);
+    return 1;
+  }
+  // Any other type: the text as the language reads it.
+  CNACodePageCnvOUTPtr clOut(pText, static_cast<int>(n), static_cast<int>(nCodePage));
+  const wchar_t* psz = clOut.pszGetForZB();
+  if (psz == nullptr) psz = L"";
+  return bSetValue(psz, static_cast<unsigned int>(std::wcslen(psz)));
+}
+
+int CNAConvertVariant::bSetValueDB(const wchar_t* pText, unsigned int n) {
+  if (m_nBufferDBState == 0 && !bInitBufferDB()) return 0;
+  return bSetValueFromDB(pText, n);
+}
+
+int CNAConvertVariant::bSetValueFromDB(const wchar_t* pText, unsigned int n) {
+  if (pText == nullptr) {
+    SetNull();
+    return 1;
+  }
+  if (n == static_cast<unsigned int>(-1)) n = static_cast<unsigned int>(std::wcslen(pText));
+  const unsigned short nT = m_clValue.nGetTypeCode();
+  if (bDBTextType(nT)) return bSetValue(pText, n);
+  if (bDBScalarType(nT) || nT == VX_BIN) {
+    // These layouts are ASCII (a binary one byte a character): anything wider
+    // cannot be read as them.
+    std::string clNarrow(n, '\0');
+    for (unsigned int i = 0; i < n; ++i) {
+      const unsigned int c = static_cast<unsigned int>(pText[i]);
+      const unsigned int nMax = nT == VX_BIN ? 0xFF : 0x7F;
+      if (c > nMax) {
+        if (nT != VX_BOOL) {
+          return _SetErrorConversionFailed(VX_PSTRW, std::wstring(pText, n).c_str(), kDBTextFile,
+                                           kDBTextSite);
+        }
+        clNarrow[i] = 'x';  // any character but the false ones is true
+      } else {
+        clNarrow[i] = static_cast<char>(c);
+      }
+    }
+    if (nT == VX_BIN) {
+      if (m_eMode == NA_VT_NOT_READ) m_eMode = NA_VT_ANY;
+      if (m_eMode == NA_VT_ANY)
+        return bSetValue(reinterpret_cast<const unsigned char*>(clNarrow.data()), n);
+      if (m_eMode == NA_VT_EMPTY || m_eMode == NA_VT_REFERENCE) return 0;
+      DBText_WriteBinary(reinterpret_cast<const unsigned char*>(clNarrow.data()), n, m_pbyBuffer,
+                         m_pbyBuffer != nullptr ? m_nCapacity : 0);
+      m_nUsedLength =
+          m_pbyBuffer != nullptr && m_nCapacity >= 2 ? (m_pbyBuffer[0] | (m_pbyBuffer[1] << 8)) : 0;
+      m_clValue.SetNull(false);
+      return 1;
+    }
+    return _bSetValueDBScalar(clNarrow.data(), n, pText, 1252, VX_PSTRW);
+  }
+  return bSetValue(pText, n);
 }
