@@ -26,6 +26,44 @@ unsigned int CNADriver::s_nID_KQSQL = 0;
 
 namespace {
 
+// The registries of connections and table objects keep a one-entry memo of
+// the last lookup in front of their hash table: the server asks for the same
+// object many times in a row. These two serve both registries.
+
+// The object registered under pszIdentification (null when none), through the
+// memo; a hit in the table becomes the memo.
+template <class T>
+T* pclFindRegistered(CRefStringHashTable<T*>* pclTable, const wchar_t* pszIdentification,
+                     const wchar_t** ppszMemoKey, T** ppclMemoValue) {
+  if (*ppszMemoKey != nullptr && std::wcscmp(*ppszMemoKey, pszIdentification) == 0)
+    return *ppclMemoValue;
+  void* pValue = nullptr;
+  void* pKey = nullptr;
+  if (!pclTable->bGetElement(pszIdentification, &pValue, &pKey)) return nullptr;
+  *ppszMemoKey = static_cast<const wchar_t*>(pKey);
+  *ppclMemoValue = static_cast<T*>(pValue);
+  return *ppclMemoValue;
+}
+
+// Removes the entry of pcl's identification only when it holds pcl (a newer
+// object may be registered under the same key), clears the memo that names
+// it and frees the key. False when pcl was not registered.
+template <class T>
+bool bUnregister(CRefStringHashTable<T*>* pclTable, T* pcl, const wchar_t** ppszMemoKey,
+                 T** ppclMemoValue) {
+  const wchar_t* pszIdentification = pcl->pszGetIdentification();
+  void* pValue = nullptr;
+  void* pKey = nullptr;
+  if (!pclTable->bGetElement(pszIdentification, &pValue, &pKey) || pValue != pcl) return false;
+  pclTable->bDeleteElement(pszIdentification, &pValue, &pKey);
+  if (*ppclMemoValue == pcl || *ppszMemoKey == pKey) {
+    *ppszMemoKey = nullptr;
+    *ppclMemoValue = nullptr;
+  }
+  XMALLOC_Del_(pKey);
+  return true;
+}
+
 // Sites of the driver object's debug lines (file 5); operations not built yet
 // raise at site 100.
 constexpr int kSiteLockTable = 1;
@@ -355,17 +393,9 @@ int CNADriver::bBuildCnxIdentification(CTString* pOut,
 
 CNAConnectionDescription* CNADriver::_pclFindConnection(const wchar_t* pszIdentification) {
   if (pszIdentification == nullptr) return nullptr;
-  CNAConnectionDescription* pclFound = nullptr;
-  if (m_pszMemoKey != nullptr && std::wcscmp(m_pszMemoKey, pszIdentification) == 0) {
-    pclFound = m_pclMemoValue;
-  } else {
-    void* pValue = nullptr;
-    void* pKey = nullptr;
-    if (!m_clConnections.bGetElement(pszIdentification, &pValue, &pKey)) return nullptr;
-    pclFound = static_cast<CNAConnectionDescription*>(pValue);
-    m_pszMemoKey = static_cast<const wchar_t*>(pKey);
-    m_pclMemoValue = pclFound;
-  }
+  CNAConnectionDescription* pclFound =
+      pclFindRegistered(&m_clConnections, pszIdentification, &m_pszMemoKey, &m_pclMemoValue);
+  if (pclFound == nullptr) return nullptr;
   pclFound->AddRef();
   return pclFound;
 }
@@ -430,17 +460,7 @@ int CNADriver::_bOpenConnection(CNAConnectionDescription* pclConnection) {
 }
 
 int CNADriver::_bRemoveConnection(CNAConnectionDescription* pclConnection) {
-  void* pValue = nullptr;
-  void* pKey = nullptr;
-  if (!m_clConnections.bGetElement(pclConnection->pszGetIdentification(), &pValue, &pKey) ||
-      pValue != pclConnection)
-    return 0;
-  m_clConnections.bDeleteElement(pclConnection->pszGetIdentification(), &pValue, &pKey);
-  if (m_pclMemoValue == pclConnection || m_pszMemoKey == pKey) {
-    m_pszMemoKey = nullptr;
-    m_pclMemoValue = nullptr;
-  }
-  XMALLOC_Del_(pKey);
+  if (!bUnregister(&m_clConnections, pclConnection, &m_pszMemoKey, &m_pclMemoValue)) return 0;
   // Openings of an unregistered connection can no longer be closed.
   int nOpenings = _nGetOpenings(pclConnection);
   _AddOpening(pclConnection, -nOpenings);
@@ -663,17 +683,9 @@ void CNADriver::g_GenerateItemName(CTString* pOut, int n) {
 
 CNATableBase* CNADriver::_pclFindTable(const wchar_t* pszIdentification) {
   if (pszIdentification == nullptr) return nullptr;
-  CNATableBase* pclFound = nullptr;
-  if (m_pszTableMemoKey != nullptr && std::wcscmp(m_pszTableMemoKey, pszIdentification) == 0) {
-    pclFound = m_pclTableMemoValue;
-  } else {
-    void* pValue = nullptr;
-    void* pKey = nullptr;
-    if (!m_clTables.bGetElement(pszIdentification, &pValue, &pKey)) return nullptr;
-    pclFound = static_cast<CNATableBase*>(pValue);
-    m_pszTableMemoKey = static_cast<const wchar_t*>(pKey);
-    m_pclTableMemoValue = pclFound;
-  }
+  CNATableBase* pclFound =
+      pclFindRegistered(&m_clTables, pszIdentification, &m_pszTableMemoKey, &m_pclTableMemoValue);
+  if (pclFound == nullptr) return nullptr;
   pclFound->AddRef();
   return pclFound;
 }
@@ -745,16 +757,7 @@ CNATableBase* CNADriver::_pclGetQuery(INAContext* piContext, const wchar_t* pszQ
 int CNADriver::_bReleaseTable(CNATableBase* pclTable) {
   if (pclTable == nullptr) return 0;
   CNADriverLockFrame clFrame;
-  const wchar_t* pszIdentification = pclTable->pszGetIdentification();
-  void* pValue = nullptr;
-  void* pKey = nullptr;
-  if (!m_clTables.bGetElement(pszIdentification, &pValue, &pKey) || pValue != pclTable) return 0;
-  m_clTables.bDeleteElement(pszIdentification, &pValue, &pKey);
-  if (m_pclTableMemoValue == pclTable || m_pszTableMemoKey == pKey) {
-    m_pszTableMemoKey = nullptr;
-    m_pclTableMemoValue = nullptr;
-  }
-  XMALLOC_Del_(pKey);
+  if (!bUnregister(&m_clTables, pclTable, &m_pszTableMemoKey, &m_pclTableMemoValue)) return 0;
   pclTable->nRelease();
   return 1;
 }
