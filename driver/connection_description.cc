@@ -10,6 +10,7 @@
 #include "core/code_pages.h"
 #include "core/locale_compare.h"
 #include "core/string_parameter.h"
+#include "driver/item_services.h"
 #include "driver/na_error.h"
 #include "driver/transaction_interface.h"
 #include "kq230/connection_description_interface.h"
@@ -78,7 +79,10 @@ CNAConnectionDescription::CNAConnectionDescription(const wchar_t* pszIdentificat
 
 CNAConnectionDescription::~CNAConnectionDescription() {
   _CloseTransactions();
-  // The native type map comes with the item layer; nothing is held yet.
+  // The map is the item layer's object: the services that made it drop the
+  // connection's reference.
+  if (m_pclNativeTypeMap != nullptr && m_pclTypeMapServices != nullptr)
+    m_pclTypeMapServices->pclAsInterf(m_pclNativeTypeMap)->nRelease();
   m_pclNativeTypeMap = nullptr;
   if (m_piHost != nullptr) {
     m_piHost->nExternalRelease();
@@ -332,7 +336,14 @@ const wchar_t* CNAConnectionDescription::pszGetCLOBType() const {
 }
 const wchar_t* CNAConnectionDescription::pszGetNCLOBType() const {
   if (m_nServerKind != kServerKindMariaDB) return L"NCLOB";
-  return m_nServerVersionMajor < 4 ? L"LONGBLOB" : L"LONGTEXT CHARACTER SET ucs2";
+  if (m_nServerVersionMajor < 4) return L"LONGBLOB";
+  // ucs2 holds 16-bit characters only: the wide strings carry characters
+  // beyond them, which utf8mb4 (from 5.5.3 on) keeps.
+  const bool bUtf8mb4 =
+      m_nServerVersionMajor > 5 ||
+      (m_nServerVersionMajor == 5 &&
+       (m_nServerVersionMinor > 5 || (m_nServerVersionMinor == 5 && m_nServerVersionRelease >= 3)));
+  return bUtf8mb4 ? L"LONGTEXT CHARACTER SET utf8mb4" : L"LONGTEXT CHARACTER SET ucs2";
 }
 
 // ---------------------------------------------------------------------------
@@ -366,35 +377,6 @@ int CNAConnectionDescription::g_bGetExeName(CTString* pOut) {
                          ? static_cast<unsigned int>(pszDot - pszName)
                          : static_cast<unsigned int>(std::wcslen(pszName)));
   return pOut->nTaille() > 0;
-}
-
-void CNAConnectionDescription::s_BinaryToStringHexa(const unsigned char* pData, unsigned int nSize,
-                                                    CTString* pOut) {
-  static const wchar_t kDigits[] = L"0123456789ABCDEF";
-  pOut->Vide();
-  for (unsigned int i = 0; i < nSize; ++i) {
-    pOut->Add(kDigits[pData[i] >> 4]);
-    pOut->Add(kDigits[pData[i] & 0xF]);
-  }
-}
-
-void CNAConnectionDescription::s_StringHexaToBinary(const wchar_t* pszText, unsigned char* pBuffer,
-                                                    unsigned int nSize) {
-  for (unsigned int i = 0; i < nSize; ++i) pBuffer[i] = 0;
-  auto nDigit = [](wchar_t c) {
-    if (c >= L'0' && c <= L'9') return static_cast<int>(c - L'0');
-    if (c >= L'A' && c <= L'F') return static_cast<int>(c - L'A' + 10);
-    return -1;
-  };
-  // The size bounds the writing too: a text longer than the buffer stops at
-  // its end rather than running past it.
-  for (unsigned int i = 0; i < nSize; ++i) {
-    int nHigh = nDigit(pszText[2 * i]);
-    if (nHigh < 0) break;
-    int nLow = nDigit(pszText[2 * i + 1]);
-    if (nLow < 0) break;
-    pBuffer[i] = static_cast<unsigned char>(nHigh << 4 | nLow);
-  }
 }
 
 void CNAConnectionDescription::s_DateStandardise(CTString* pText) {

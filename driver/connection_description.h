@@ -34,16 +34,20 @@
 
 #include <cstdint>
 
+#include "core/counted_string.h"
 #include "core/wide_string.h"
 #include "driver/reference_counted.h"
 
 class CAny;
 class CNAError;
+class CNAItemServices;
 class CNAMapConvertType;
 class CNATransactionBase;
 class CTStringConcatAW;
 class CXError;
+class CXTime;
 class INAConnectionDescription;
+enum eNA_ITEMTYPE : int;
 class INAItemDescription;
 class ISQLParserInformation;
 
@@ -168,6 +172,115 @@ class CNAConnectionDescription : public CInterf {
   static int s_bNeedFormat_Oracle(const wchar_t* pszName);
   static int s_bReservedSQLWord(const wchar_t* pszWord);
 
+  // ---- Type names and expressions (driver/sql_type_names.cc)
+  // The item's date or time as text comparable with the record form of its
+  // item type, written into *pclOut as an expression of the dialect over
+  // pszExpression: YYYYMMDD for NA_IT_DATE8, HHMM / HHMMSS and the fraction
+  // digits for NA_IT_HEURE by its size, YYYYMMDDHHMMSSmmm for
+  // NA_IT_DATETIME. 1 for those; any other item gets the expression unchanged
+  // and 0. piOther is not read.
+  int bConvertExpressionToString(CNAError* pclError, CTStringConcatAW* pclOut,
+                                 const wchar_t* pszExpression, INAItemDescription* piItem,
+                                 INAItemDescription* piOther);
+  // The item type, record size, integer digits and decimals of a server type
+  // name ("int(10) unsigned", "varchar(40)", "decimal(12,2)") and its
+  // character set or collation name (may be null). Sizes are bounded: a
+  // declared length that is missing, malformed, negative or unclosed counts
+  // as 1, a huge one is capped, and anything past 65535 is a memo. Always 1;
+  // a name it does not know is a text memo. Outputs may not be null.
+  int bSQLTypeNameToNAType(CNAError* pclError, eNA_ITEMTYPE* peItemType, int* pnSize,
+                           int* pnIntegerDigits, int* pnDecimals, const wchar_t* pszTypeName,
+                           const wchar_t* pszCharset);
+  // The declared length after pszPrefix in the upper-cased pszName: the
+  // digits between "(" and ")" (blanks allowed around them), at most
+  // kMaxDeclaredLength; 1 when there is no such well-formed number.
+  static int _nGetSizeInTypeDecl(const wchar_t* pszName, const wchar_t* pszPrefix);
+  static constexpr int kMaxDeclaredLength = 0x0FFFFFFF;  // doubled twice, still an int
+  // The SQL type text that creates a column holding the item's values. A
+  // Unicode item on a connection that refuses them: user error 46 (point
+  // 1.11). A decimal on MariaDB: "NUMERIC(p,s)" (bounds in the code).
+  // Otherwise the connection's native type map answers; an item type it has
+  // no entry for is user error 8 naming it. 1, or 0 with the error.
+  int bGetMatchingSQLType(CNAError* pclError, INAItemDescription* piItem,
+                          CXYString<wchar_t>* pOut);
+  // The value of a default text as the server reports it for the item: null,
+  // "NULL" (any case; also the empty text on kind 1) give NULL of the item's
+  // language type, an empty text its empty value; a quoted literal ('it''s')
+  // is unquoted and unescaped, a bit literal (b'101') becomes its number, and
+  // the rest is read as database text of the item. An expression that is no
+  // value of the item (current_timestamp()) is the conversion error (53);
+  // *pValue then holds NULL of the item's type. 1, or 0 with the error.
+  int bConvertStringToDefaultValue(CAny* pValue, const wchar_t* pszText,
+                                   INAItemDescription* piItem, CNAError* pclError);
+  // The connection's native type map: made on first use through the item
+  // layer's services of the driver object (the generic defaults), then
+  // adjusted once by the back end's _InitZB2NativeType. Null, with user error
+  // 8 in pclError, without a driver object or its services; with an
+  // out-of-memory error when no map can be had. Owned by the connection.
+  CNAMapConvertType* pclGetNativeTypeMap(CNAError* pclError);
+
+  // ---- Literals, casts, dates (driver/sql_literals.cc)
+  // The hooks bConvertValueToString, bCastCAnyIntoDBType, _bEscapeString,
+  // _bBoolToString and _bDateToString (declared with the hooks above) write
+  // a language value as an SQL literal into a builder whose whole text they
+  // replace; their base behaviour is written there:
+  //   - NULL (the flag, or type 0) is "NULL"; with a target item type the
+  //     value is first cast to it (a cast the language refuses leaves the
+  //     value as it is); numbers are written unquoted, after a check that
+  //     their text is a number (a decimal comma becomes a point); texts and
+  //     binaries go through _bEscapeString; dates and times through
+  //     _bDateToString (text that is no date or time: user error 43, points
+  //     1.8 and 1.9).
+  //   - _bEscapeString (base, for the generic kinds): quotes doubled, "N'"
+  //     for the wide texts of kinds 1 and 2, binaries whole as X'...'. It
+  //     takes exactly nSize bytes (a terminator is not counted; a trailing
+  //     zero character of a wide text is dropped). The MariaDB back end
+  //     replaces it.
+  //   - bCastCAnyIntoDBType: 1 when the value is of the target's language
+  //     type or needs no cast; on a refusal the value is unchanged and the
+  //     error is CNAError::SetAnyError with the cast's code (file 1, site 14,
+  //     15 or 16). Without the item layer's services: user error 8.
+  // The value's text as the language writes it (cast to DSTRW); an empty
+  // string when the cast fails. 1.
+  int bCopyString(CNAError* pclError, CXYString<wchar_t>* pOut, const CAny* pValue);
+  // Text forms of a parsed date or time, and of a literal text: with bFlag
+  // set the escape-clause form "{d ...}", "{t ...}", "{ts ...}".
+  // "'YYYY-MM-DD'", "'HH:MM:SS.mmm'" (kinds 7, 8, 11: no milliseconds),
+  // "'YYYY-MM-DD HH:MM:SS.mmm'". Each empties the builder first. 1, or 0
+  // when memory was refused.
+  int _bDateToString(CNAError* pclError, CTStringConcatAW* pclOut, const CXTime& clTime,
+                     int bFlag);
+  int _bDateToString(CNAError* pclError, CTStringConcatAW* pclOut, const wchar_t* pszLiteral,
+                     int bFlag);
+  int _bTimeToString(CNAError* pclError, CTStringConcatAW* pclOut, const CXTime& clTime,
+                     int bFlag);
+  int _bDateTimeToString(CNAError* pclError, CTStringConcatAW* pclOut, const CXTime& clTime,
+                         int bFlag);
+  int _bDateTimeToString(CNAError* pclError, CTStringConcatAW* pclOut,
+                         const wchar_t* pszLiteral, int bFlag);
+  // Appends up to 9 time digits as "HH:MM:SS", then pszSeparator and the
+  // digits after the sixth (a ":" after the second and the fourth digit).
+  // Digits beyond 9 are ignored. 1, or 0 when memory was refused.
+  static int s_bTimeToStringIncomplete(CNAError* pclError, CTStringConcatAW* pclOut,
+                                       const wchar_t* pszDigits, const wchar_t* pszSeparator);
+  // Two upper-case hexadecimal digits per byte; no byte gives "".
+  static void s_BinaryToStringHexa(const unsigned char* pData, unsigned int nSize, CTString* pOut);
+  // The 8-bit form into pszOut of nOutSize characters (2 x nSize + 1 needed):
+  // the length written, or -1 (pszOut "" when it has room) when it does not fit.
+  static int s_BinaryToStringHexa(const unsigned char* pData, unsigned int nSize, char* pszOut,
+                                  unsigned int nOutSize);
+  // Appends the digits to the builder. 1, or 0 with an out-of-memory error.
+  static int s_bBinaryToStringHexa(CNAError* pclError, const unsigned char* pData,
+                                   unsigned int nSize, CTStringConcatAW* pclOut);
+  // Clears the nSize bytes of pBuffer, then turns each pair of hexadecimal
+  // digits (either case) into one byte, stopping at the end of the text, at a
+  // last digit without its partner, or when the buffer is full. The count of
+  // bytes written, or -1 when a character that is no hexadecimal digit comes
+  // first (the bytes before it are written). A null text writes nothing.
+  static int s_StringHexaToBinary(const wchar_t* pszText, unsigned char* pBuffer,
+                                  unsigned int nSize);
+  static int s_StringHexaToBinary(const char* pszText, unsigned char* pBuffer, unsigned int nSize);
+
   // ---- Native errors
   // AddInfoNativeXError on the error's main error (nothing for null).
   void AddInfoNative(CNAError* pclError);
@@ -287,9 +400,6 @@ class CNAConnectionDescription : public CInterf {
   // The program's file name without directory and extension; false when the
   // program's path cannot be read.
   static int g_bGetExeName(CTString* pOut);
-  static void s_BinaryToStringHexa(const unsigned char* pData, unsigned int nSize, CTString* pOut);
-  static void s_StringHexaToBinary(const wchar_t* pszText, unsigned char* pBuffer,
-                                   unsigned int nSize);
   static void s_DateStandardise(CTString* pText);
 
   // Connections made since the library started (the next one gets it + 1).
@@ -308,6 +418,11 @@ class CNAConnectionDescription : public CInterf {
   void _SetServerVersion(const wchar_t* pszText) { m_csServerVersion = pszText; }
   void _SetConnectionCodePage(int nCodePage) { m_nConnectionCodePage = nCodePage; }
   void _SetUnicodeSupport(int bSupport) { m_bUnicodeSupport = bSupport; }
+  // Whether bGetMatchingSQLType accepts Unicode text items (1 by default).
+  void _SetUnicodeItemsAllowed(int bAllowed) { m_bUnicodeItemsAllowed = bAllowed; }
+  // The native type map while _InitZB2NativeType adjusts it (null before it
+  // is made).
+  CNAMapConvertType* _pclNativeTypeMap() const { return m_pclNativeTypeMap; }
   // Sets the language code page from the server's current character set.
   void _InitCodePageFromVX();
   void _CloseTransactions();
@@ -338,6 +453,7 @@ class CNAConnectionDescription : public CInterf {
   int m_nLockTimeout = -1;
   CTString m_csRecordLockHint;
   CNAMapConvertType* m_pclNativeTypeMap = nullptr;
+  const CNAItemServices* m_pclTypeMapServices = nullptr;  // made the map; drops it
   int m_bUnicodeItemsAllowed = 1;
   int m_bUnicodeSupport = 1;
   int m_nLanguageCodePage = kCodePageUnset;

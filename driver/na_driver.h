@@ -60,6 +60,7 @@ class CNAConnectionDescription;
 class CNAContext;
 class CNADataAccessBase;
 class CNAError;
+class CNAItemServices;
 class CNATransactionBase;
 
 // The parameter values that a query dump lists, in the order of their
@@ -276,10 +277,16 @@ class CNADriver : public INADriver {
                                        INADataSourceDescription* piSource,
                                        CNAConnectionDescription* pclConnection,
                                        CNAError* pclError);
-  // Placeholder factories of the classes of later layers (variant,
+  // Factories of the classes of the layers above the driver core (variant,
   // data-source description, statement, column, command, item description,
-  // automatic identifier, parameter, handle-level SQL interface): each
-  // answers null until its class is built.
+  // automatic identifier, parameter, handle-level SQL interface). The driver
+  // core cannot name those classes: each answers its object as void*, the
+  // caller casts it back to the class the factory is documented to make.
+  // The generic driver makes none of them: each answers null, which callers
+  // treat as memory running out. The back end makes the value holder
+  // (CNAConvertVariant), the item description and the data-source
+  // description (mariadb/mysql_driver.h); the others stay null until their
+  // classes are built.
   virtual void* pclAllocVariant(CNAError* pclError, CNAConnectionDescription* pclConnection);
   virtual void* pclAllocVariantRowID(CNAError* pclError, CNAConnectionDescription* pclConnection);
   virtual void* pclAllocDataSourceDescription(CNAConnectionDescription* pclConnection,
@@ -318,6 +325,11 @@ class CNADriver : public INADriver {
   // AllocError; 1.
   int bInitDriver();
   CNAError* pclGetCurrentError() const { return m_pclError; }
+
+  // ---- The item layer's services (driver/item_services.h), handed over by
+  // the back end; null until then.
+  void SetItemServices(const CNAItemServices* pclServices) { m_pclItemServices = pclServices; }
+  const CNAItemServices* pclGetItemServices() const { return m_pclItemServices; }
 
   // ---- Connections (callers hold the driver lock, or take it here where
   // said). Each pointer answered carries one reference for the caller.
@@ -477,6 +489,7 @@ class CNADriver : public INADriver {
   // Openings per connection (key: the connection; value: the count).
   CHashTableBounce m_clOpenings{7};
   CNAError* m_pclError = nullptr;
+  const CNAItemServices* m_pclItemServices = nullptr;
   int64_t m_llDefaultRecordLimit = -1;
   ILibShop* m_piLibShop = nullptr;
   IVMData* m_piVMData = nullptr;

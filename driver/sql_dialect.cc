@@ -1,8 +1,8 @@
 // The SQL dialect hooks of the connection description: name quoting, the
 // connection's native information in errors, and the base behaviour of the
 // hooks that the back end may replace, and the connection's transaction.
-// Hooks that need the later layers (literals, casts, dates, the handle-level
-// SQL interface) answer the "not built yet" placeholder.
+// The literals, casts and dates are in sql_literals.cc; hooks that need the
+// handle-level SQL interface answer the "not built yet" placeholder.
 #include "driver/sql_dialect.h"
 
 #include <climits>
@@ -420,20 +420,10 @@ int CNAConnectionDescription::bInitError(CNAError*, unsigned int, unsigned int) 
 
 int CNAConnectionDescription::eGetNAErrorType(unsigned int) { return 0; }
 
-int CNAConnectionDescription::bConvertValueToString(CNAError* pclError, CTStringConcatAW*,
-                                                    const CAny*, int, int, int, int) {
-  return _nNotBuiltYet(pclError, L"bConvertValueToString");
-}
-
-int CNAConnectionDescription::bCastCAnyIntoDBType(CNAError* pclError, CAny*, int, int, int) {
-  return _nNotBuiltYet(pclError, L"bCastCAnyIntoDBType");
-}
-
 int CNAConnectionDescription::nGetOrderByMaxExpressionNbr() {
   return m_nServerKind == 4 ? 31 : INT_MAX;
 }
 
-int CNAConnectionDescription::bDBTypeToString(CTString*, int) const { return 0; }
 int CNAConnectionDescription::bDBTypeUnkwnownByDB(int) const { return 0; }
 
 int CNAConnectionDescription::bExecuteQueryNoResult(CNAError* pclError, const wchar_t*) {
@@ -449,17 +439,3 @@ int CNAConnectionDescription::bGetRequestedValue(CNAError* pclError, CAny*, int,
   return _nNotBuiltYet(pclError, L"bGetRequestedValue");
 }
 
-int CNAConnectionDescription::_bEscapeString(CNAError* pclError, CTStringConcatAW*,
-                                             unsigned short, unsigned char*, unsigned int) {
-  return _nNotBuiltYet(pclError, L"_bEscapeString");
-}
-
-int CNAConnectionDescription::_bBoolToString(CNAError*, CTStringConcatAW* pclOut, int bValue) {
-  pclOut->Vide();
-  return pclOut->Add(bValue ? L"1" : L"0");
-}
-
-int CNAConnectionDescription::_bDateToString(CNAError* pclError, CTStringConcatAW*, const CAny*,
-                                             int, int) {
-  return _nNotBuiltYet(pclError, L"_bDateToString");
-}

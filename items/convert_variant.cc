@@ -10,6 +10,7 @@
 #include <new>
 
 #include "core/binary_buffer.h"
+#include "core/codepage_conversion.h"
 #include "driver/connection_description.h"
 #include "driver/na_error.h"
 #include "items/code_page_converters.h"
@@ -130,6 +131,31 @@ void PutNumber(char* pOut, unsigned int nValue, int nDigits) {
     pOut[i] = static_cast<char>('0' + nValue % 10);
     nValue /= 10;
   }
+}
+
+// Fetched cells are mostly short: those are decoded on the stack, sparing
+// the converters' allocations per cell.
+constexpr int kShortCell = 256;
+
+// Bytes 1 to 0x7F only: the same text in UTF-8 and in 1252.
+bool bPlainAscii(const char* p, unsigned int n) {
+  for (unsigned int i = 0; i < n; ++i)
+    if (static_cast<unsigned char>(p[i]) - 1u >= 0x7Fu) return false;
+  return true;
+}
+
+// A cell of well-formed UTF-8 of at most kShortCell bytes (no code page makes
+// more characters than bytes) decoded into pOut: the characters before the
+// first NUL, as a converted text's terminator cuts it. -1 for any other text,
+// which takes the converters' road (and its lenient reading of ill-formed
+// text).
+int nDecodeShortUTF8(const char* p, unsigned int n, wchar_t (&aOut)[kShortCell]) {
+  if (n == 0 || n > static_cast<unsigned int>(kShortCell)) return -1;
+  const int nChars =
+      MultiByteToWideChar(65001, MB_ERR_INVALID_CHARS, p, static_cast<int>(n), aOut, kShortCell);
+  if (nChars <= 0) return -1;
+  const wchar_t* pz = std::wmemchr(aOut, L'\0', static_cast<size_t>(nChars));
+  return pz != nullptr ? static_cast<int>(pz - aOut) : nChars;
 }
 
 }  // namespace
@@ -551,6 +577,7 @@ int CNAConvertVariant::bSetValue(const CAny* pv) {
   if (nT == nS) {
     if (m_eMode == NA_VT_ANY) return CNAVariant::bSetValue(pv);
     if (m_eMode == NA_VT_REFERENCE) return 0;
+    const bool bWasNull = m_clValue.bIsNull();
     m_clValue.SetNull(false);
     void* pData = nullptr;
     unsigned int nUtil = 0;
@@ -604,9 +631,14 @@ int CNAConvertVariant::bSetValue(const CAny* pv) {
           return 1;
         }
         if (nS == VX_DECIMAL) {
-          unsigned int nSize = 0;
-          pclIntern->nGetDataSize(&nSize);
-          return bSetValue(static_cast<const unsigned char*>(pData), nSize);
+          // A decimal object has no address of its 18-byte form: it writes
+          // it out on demand.
+          unsigned char aby[kVXDecimalFormSize] = {};
+          if (pclIntern->nFillDataBuffer(aby) != 0) {
+            m_clValue.SetNull(bWasNull);
+            return _SetErrorNoMemory();
+          }
+          return bSetValue(aby, static_cast<unsigned int>(sizeof aby));
         }
         return bSetValue(static_cast<const unsigned char*>(pData), nUtil);
     }
@@ -721,6 +753,10 @@ int CNAConvertVariant::_bSetValue(const char* psz, unsigned int n, unsigned int 
   unsigned int nT = m_clValue.nGetTypeCode();
   int nLanguage = nGetLanguageCodePage();
   bool bFromUTF8 = nCodePage == 65001 && nLanguage != 65001;
+  // ASCII reads the same in both: such a cell needs neither conversion.
+  if (bFromUTF8 && nLanguage == 1252 && bAnsiType(nT) && bPlainAscii(psz, n)) bFromUTF8 = false;
+  wchar_t aShort[kShortCell];
+  const int nShort = nCodePage == 65001 && !bAnsiType(nT) ? nDecodeShortUTF8(psz, n, aShort) : -1;
   m_clValue.SetNull(false);
   if (m_eMode != NA_VT_ANY) {
     if (m_eMode == NA_VT_REFERENCE || m_eMode == NA_VT_EMPTY) return 0;
@@ -745,6 +781,10 @@ int CNAConvertVariant::_bSetValue(const char* psz, unsigned int n, unsigned int 
       _CopyToBuffer(psz, n, 1);
       return 1;
     }
+    if (nShort >= 0) {
+      _SetWideRaw(aShort, static_cast<unsigned int>(nShort));
+      return 1;
+    }
     CNACodePageCnvOUTPtr clOut(psz, static_cast<int>(n), static_cast<int>(nCodePage));
     const wchar_t* pszWide = clOut.pszGetForZB();
     _SetWideRaw(pszWide != nullptr ? pszWide : L"",
@@ -767,6 +807,9 @@ int CNAConvertVariant::_bSetValue(const char* psz, unsigned int n, unsigned int 
     } else {
       m_clValue.pclGetIntern()->SetValueFromANSI(psz, n);
     }
+  } else if (nShort >= 0) {
+    m_clValue.pclGetIntern()->SetValue(aShort,
+                                       static_cast<unsigned int>(nShort) * sizeof(wchar_t));
   } else {
     CNACodePageCnvOUTPtr clOut(psz, static_cast<int>(n), static_cast<int>(nCodePage));
     const wchar_t* pszWide = clOut.pszGetForZB();

@@ -1,20 +1,30 @@
 #include "items/data_source_description.h"
 
+#include <cstdint>
 #include <cwchar>
 #include <new>
 
 #include "core/error_object.h"
+#include "core/error_table.h"
 #include "core/locale_compare.h"
 #include "driver/connection_description.h"
 #include "driver/na_driver.h"
 #include "driver/na_error.h"
+#include "items/column_sql.h"
+#include "items/result_columns.h"
 
 namespace {
 
 constexpr int kSiteIncompatible = 1;
 constexpr int kSiteNoItem = 2;
 constexpr int kSiteNoColumn = 3;
-constexpr int kSiteRecordTooLarge = 4;
+
+// User errors of the module's table, and the message of an item lookup that
+// finds nothing (user code 26 keeps its table text for the packet limit).
+constexpr unsigned int kErrorIncompatible = 20;
+constexpr unsigned int kErrorItemNotFound = 26;
+constexpr unsigned int kErrorNoColumn = 30;
+constexpr unsigned int kMessageItemNotFound = 28637;
 
 // Names compare without regard to case and accents.
 constexpr unsigned int kNameCompare = 3;
@@ -138,36 +148,48 @@ CNAItemDescription* CNADataSourceDescription::pclNAGetItemByPhysicalIndiceDB(uns
 CNAItemDescription* CNADataSourceDescription::pclNAGetCorrespondingItem(const wchar_t* pszName) {
   CNAItemDescription* p = pclNAGetItem(pszName, 2);
   if (p == nullptr) {
-    _RaiseError(kSiteNoItem, m_strDBName.pszGet(), pszName, 26, m_strDBName.pszGet(),
-                pszName != nullptr ? pszName : L"");
+    _RaiseItemNotFound(pszName);
     return nullptr;
   }
   p->ExternalAddRef();
   return p;
 }
 
-void CNADataSourceDescription::_RaiseError(int nSite, const wchar_t* pszTable,
-                                           const wchar_t* pszItem, unsigned int nCode,
-                                           const wchar_t* pszInsert1,
-                                           const wchar_t* pszInsert2) {
+void CNADataSourceDescription::_RaiseItemMissingHere(const wchar_t* pszItem) {
+  const wchar_t* pszName = m_strLogicalName.pszGet();
+  CNAError::g_nRaise(m_pclError, eNA_ERRORTYPE(0), kErrorFile, kSiteIncompatible, m_pclConnection,
+                     pszName, nullptr, kErrorIncompatible, pszName,
+                     pszItem != nullptr ? pszItem : L"");
+}
+
+void CNADataSourceDescription::_RaiseItemNotFound(const wchar_t* pszItem) {
   if (m_pclError == nullptr) return;
-  const wchar_t* psz1 = pszInsert1 != nullptr ? pszInsert1 : L"";
-  const wchar_t* psz2 = pszInsert2 != nullptr ? pszInsert2 : L"";
-  // The inserts follow each code's message in the module's table exactly.
-  switch (nCode) {
-    case 20:  // no insert
-      CNAError::g_nRaise(m_pclError, eNA_ERRORTYPE(0), kErrorFile, nSite, m_pclConnection,
-                         pszTable, pszItem, nCode);
-      break;
-    case 26:  // the table's message takes (text, int, unsigned, unsigned, text)
-      CNAError::g_nRaise(m_pclError, eNA_ERRORTYPE(0), kErrorFile, nSite, m_pclConnection,
-                         pszTable, pszItem, nCode, psz1, 0, 0u, 0u, psz2);
-      break;
-    default:  // 30: the logical name
-      CNAError::g_nRaise(m_pclError, eNA_ERRORTYPE(0), kErrorFile, nSite, m_pclConnection,
-                         pszTable, pszItem, nCode, psz1);
-      break;
+  // The module's table gives user code 26 the text of a query past the
+  // server's packet limit, whose inserts a lookup does not have. The code
+  // stays 26 (callers test it) and the text is the lookup's own message,
+  // with the table's detail and level for the code.
+  const wchar_t* pszTable = m_strDBName.pszGet();
+  if (pszItem == nullptr) pszItem = L"";
+  _CXErrorModule76 clError;
+  clError.SetUserErrorCode(kErrorItemNotFound);
+  if (const _stErrorDef* pRow = ErrorDef_pFind(&gstMyModuleInfo76, kErrorItemNotFound)) {
+    clError.SetDetailId(pRow->nDetailId);
+    clError.SetErrorLevel(static_cast<CXError::eERRORLEVEL>(pRow->nLevel));
+  } else {
+    clError.SetErrorLevel(CXError::EL_ERROR);
   }
+  clError.AddUserMessage(&gstMyModuleInfo76, kMessageItemNotFound, pszTable, pszItem);
+  CNAError::g_SetInfoNames(&clError, pszTable, pszItem);
+  const int nNative = static_cast<int>(kErrorItemNotFound);
+  clError.AddInfo(CXError::EIT_NATIVECODE, &nNative);
+  CNAError::g_AddDebugInfo(&clError, kErrorFile, kSiteNoItem);
+  m_pclError->AddError(eNA_ERRORTYPE(0), &clError, m_pclConnection);
+}
+
+void CNADataSourceDescription::_RaiseNoColumn() {
+  const wchar_t* pszName = m_strLogicalName.pszGet();
+  CNAError::g_nRaise(m_pclError, eNA_ERRORTYPE(0), kErrorFile, kSiteNoColumn, m_pclConnection,
+                     pszName, nullptr, kErrorNoColumn, pszName);
 }
 
 // ---------------------------------------------------------------------------
@@ -378,15 +400,19 @@ INAItemDescription* CNADataSourceDescription::_piChooseBestItem() {
 
 CNADataSourceDescription* CNADataSourceDescription::pclGetCloneDataSourceDescription(
     CNAItemDescription::eCLONEDESC eKind) {
+  // The driver object's factory (a CNADataSourceDescription* as void*);
+  // without a driver object a plain description.
   CNADataSourceDescription* pclNew = nullptr;
   if (CNADriver::s_pclDriver != nullptr) {
     pclNew = static_cast<CNADataSourceDescription*>(
         CNADriver::s_pclDriver->pclAllocDataSourceDescription(m_pclConnection, m_pclError));
-  }
-  if (pclNew == nullptr) {
+  } else {
     pclNew = new (std::nothrow) CNADataSourceDescription(m_pclConnection, m_pclError);
   }
-  if (pclNew == nullptr) return nullptr;
+  if (pclNew == nullptr) {
+    if (m_pclError != nullptr) m_pclError->pclGetXError()->SetErrorNoMemory();
+    return nullptr;
+  }
   pclNew->AddRef();  // held while it is filled
   pclNew->m_strLogicalName = m_strLogicalName.pszGet();
   pclNew->m_strDBName = m_strDBName.pszGet();
@@ -426,8 +452,7 @@ int CNADataSourceDescription::bAreDescriptionCompatible(INADataSourceDescription
     if (pi == nullptr) continue;
     const bool bMissing = !pi->bIsComposedKey() && pclNAGetItem(pi->pszGetName(), 3) == nullptr;
     if (bMissing) {
-      _RaiseError(kSiteIncompatible, m_strLogicalName.pszGet(), nullptr, 20,
-                  m_strLogicalName.pszGet(), pi->pszGetName());
+      _RaiseItemMissingHere(pi->pszGetName());
       pi->nExternalRelease();
       return 0;
     }
@@ -447,6 +472,89 @@ int CNADataSourceDescription::bInitDataSourceDescriptionFromDB(const wchar_t* ps
   return _bGetDataSourceInfo(nOption);
 }
 
+// ---------------------------------------------------------------------------
+// Filling from a statement's result
+
+int CNADataSourceDescription::bInitDataSourceDescriptionFromStatement(
+    CNAResultColumns* piStatement) {
+  m_nOrigin = ORIGIN_STATEMENT;
+  if (bEmpty(m_strLogicalName.pszGet())) {
+    // A result nobody named: the statement's address names it, unique while
+    // the statement lives.
+    wchar_t szName[24];
+    std::swprintf(szName, 24, L"%lu",
+                  static_cast<unsigned long>(reinterpret_cast<uintptr_t>(piStatement)));
+    m_strLogicalName = szName;
+    m_strDBName = szName;
+  }
+  const int bResult = _bInitItems(piStatement);
+  UpdateRecordSize();
+  return bResult;
+}
+
+int CNADataSourceDescription::_bInitItems(CNAResultColumns* piStatement) {
+  if (piStatement == nullptr) return 0;
+  int nCount = 0;
+  if (!piStatement->bGetColumnNbr(&nCount, 0)) return 0;
+  int nKeysMet = 0;
+  for (int i = 0; i < nCount; ++i) {
+    CNAColumnSQL* pclColumn = piStatement->pclGetNAColumnSQL(i);
+    if (pclColumn == nullptr) return 0;
+    CNAItemDescription* pclItem = _pclNewItem();
+    if (pclItem == nullptr) return 0;
+    pclItem->AddRef();  // held while it is filled
+    const wchar_t* pszSource = pclColumn->pszGetTableName();
+    if (bEmpty(pszSource)) pszSource = pszGetPhysicalName();
+    const wchar_t* pszNameInSource = pclColumn->pszGetNameInTable();
+    if (bEmpty(pszNameInSource)) pszNameInSource = pclColumn->pszGetName();
+    const unsigned short wKeyFlags = pclColumn->wGetKeyFlags();
+    const int nKeyIndex = wKeyFlags != 0 ? nKeysMet++ : -1;
+    int bOk = pclItem->bInit(pclColumn->pszGetName(), pszSource, pszNameInSource, 1,
+                             pclColumn->nGetItemSize(), pclColumn->eGetItemType(), i, nKeyIndex,
+                             wKeyFlags, pclColumn->nGetIntegerDigits(),
+                             pclColumn->nGetDecimalDigits(), nullptr, nullptr);
+    if (bOk) {
+      pclItem->SetNativeType(pclColumn->pszGetNativeTypeName(), pclColumn->nGetNativeTypeCode());
+      bOk = _AddItem(pclItem);
+      if (!bOk && m_pclError != nullptr) m_pclError->pclGetXError()->SetErrorNoMemory();
+    }
+    pclItem->nRelease();
+    if (!bOk) return 0;
+  }
+  return 1;
+}
+
+CNAItemDescription* CNADataSourceDescription::_pclNewItem() {
+  CNAItemDescription* p = CNAItemDescription::s_pclNew();
+  if (p == nullptr && m_pclError != nullptr) m_pclError->pclGetXError()->SetErrorNoMemory();
+  return p;
+}
+
+int CNADataSourceDescription::bAddItem(const wchar_t* pszName, const wchar_t* pszSourceName,
+                                       const wchar_t* pszNameInSource, int nDimension,
+                                       int nItemSize, int nType, int nPhysicalIndex,
+                                       int nKeyIndex, unsigned short wKeyFlags,
+                                       int nIntegerDigits, int nDecimalDigits) {
+  CNAItemDescription* pclItem = _pclNewItem();
+  if (pclItem == nullptr) return 0;
+  if (nPhysicalIndex == -1) nPhysicalIndex = nGetNumItems();
+  pclItem->AddRef();
+  const int bResult =
+      pclItem->bInit(pszName, pszSourceName, pszNameInSource, nDimension, nItemSize, nType,
+                     nPhysicalIndex, nKeyIndex, wKeyFlags, nIntegerDigits, nDecimalDigits,
+                     nullptr, nullptr);
+  // Added whatever bInit answered, so that the item count still follows the
+  // caller's calls: a refused item stays empty (a generated name, type 0,
+  // size 0: it takes no room in the record).
+  if (!_AddItem(pclItem) && m_pclError != nullptr) {
+    m_pclError->pclGetXError()->SetErrorNoMemory();
+    pclItem->nRelease();
+    return 0;
+  }
+  pclItem->nRelease();
+  return bResult;
+}
+
 int CNADataSourceDescription::_bGetDataSourceInfo(int nOption) {
   if (!_bImportItems(nOption)) return 0;
   return _bImportIndex();
@@ -459,8 +567,7 @@ int CNADataSourceDescription::_bImportItems(int nOption) {
   // whatever it added itself.
   if (!_bInitItemFromQueryShowColumns(nullptr, nOption)) return 0;
   if (nGetNumItems() == 0) {
-    _RaiseError(kSiteNoColumn, m_strLogicalName.pszGet(), nullptr, 30, m_strLogicalName.pszGet(),
-                nullptr);
+    _RaiseNoColumn();
     return 0;
   }
   return 1;

@@ -31,6 +31,7 @@
 
 class CNAConnectionDescription;
 class CNAError;
+class CNAResultColumns;
 class CNAStatementSQL;
 template <class T>
 class CXYStringConcat;
@@ -117,6 +118,19 @@ class CNADataSourceDescription : public INADataSourceDescription {
 
   // Both names := name, origin database, then _bGetDataSourceInfo.
   int bInitDataSourceDescriptionFromDB(const wchar_t* pszName, int nOption);
+  // One item per result column of an executed statement (the back end's
+  // statement converts to CNAResultColumns), then the layout. Origin
+  // statement; an empty logical name becomes (both names) the decimal text
+  // of the statement's address. The answer of _bInitItems.
+  int bInitDataSourceDescriptionFromStatement(CNAResultColumns* piStatement);
+  // A new item from the driver's factory, initialised with these values (a
+  // physical index of -1 becomes the item count) and added whatever bInit
+  // answered; answers bInit's answer. 0 and the out-of-memory error when no
+  // item can be had.
+  int bAddItem(const wchar_t* pszName, const wchar_t* pszSourceName,
+               const wchar_t* pszNameInSource, int nDimension, int nItemSize, int nType,
+               int nPhysicalIndex, int nKeyIndex, unsigned short wKeyFlags, int nIntegerDigits,
+               int nDecimalDigits);
 
   // The first key of that name (trailing blanks removed); one external
   // reference added; null when none.
@@ -149,11 +163,17 @@ class CNADataSourceDescription : public INADataSourceDescription {
   static int g_eGetNAItemType(int eZBType);
 
  private:
+  int _bInitItems(CNAResultColumns* piStatement);
+  // The item factory's answer, or 0 with the out-of-memory error.
+  CNAItemDescription* _pclNewItem();
   int _bImportItems(int nOption);
   int _bImportIndex();
   INAItemDescription* _piChooseBestItem();
-  void _RaiseError(int nSite, const wchar_t* pszTable, const wchar_t* pszItem, unsigned int nCode,
-                   const wchar_t* pszInsert1, const wchar_t* pszInsert2);
+  // Errors 20 (logical name, item name), 26 (database table name, item
+  // name) and 30 (logical name), each with its site.
+  void _RaiseItemMissingHere(const wchar_t* pszItem);
+  void _RaiseItemNotFound(const wchar_t* pszItem);
+  void _RaiseNoColumn();
 
   CNAError* m_pclError;
   int m_nRefCount = 0;

@@ -208,11 +208,15 @@ bool bParseIntegerText(const char* p, size_t n, bool* pbNegative, uint64_t* pnMa
     *pbNegative = p[i] == '-';
     ++i;
   }
+  // v * 10 + d overflows past these; tested against constants because a
+  // 64-bit division is a library call on i386, paid per digit of every cell.
+  constexpr uint64_t kMaxTenth = UINT64_MAX / 10;
+  constexpr unsigned kMaxLastDigit = static_cast<unsigned>(UINT64_MAX % 10);
   uint64_t v = 0;
   size_t nDigits = 0;
   for (; i < n && bDigit(p[i]); ++i, ++nDigits) {
     const unsigned d = unsigned(p[i] - '0');
-    if (v > (UINT64_MAX - d) / 10) return false;
+    if (v > kMaxTenth || (v == kMaxTenth && d > kMaxLastDigit)) return false;
     v = v * 10 + d;
   }
   if (i < n && p[i] == '.') {

@@ -5,6 +5,7 @@
 
 #include "driver/connection_description.h"
 #include "driver/na_driver.h"
+#include "driver/na_error.h"
 #include "items/data_source_description.h"
 #include "items/item_types.h"
 
@@ -23,9 +24,10 @@ constexpr unsigned short kVxNull = 0x100;
 }  // namespace
 
 CNAItemDescription* CNAItemDescription::s_pclNew() {
+  // The driver's factory answers a CNAItemDescription* as void* (the driver
+  // core cannot name the items' classes).
   if (CNADriver::s_pclDriver != nullptr) {
-    void* p = CNADriver::s_pclDriver->pclAllocItemDescription();
-    if (p != nullptr) return static_cast<CNAItemDescription*>(p);
+    return static_cast<CNAItemDescription*>(CNADriver::s_pclDriver->pclAllocItemDescription());
   }
   return new (std::nothrow) CNAItemDescription();
 }
@@ -286,7 +288,12 @@ int CNAItemDescription::SetDefaultValue(const CAny* pclValue, int) {
   m_strDefaultExpression.Vide();
   const unsigned short wType = eGetItemVXType();
   if (m_clDefault.nGetTypeCode() == wType) return 0;
-  return m_clDefault.__nCastTo(wType, nullptr, 1);
+  const int nResult = m_clDefault.__nCastTo(wType, nullptr, 1);
+  // The record and the SQL text take the default as a value of the item's
+  // type: one that did not convert is not kept in its own type.
+  if (nResult == 0 && m_clDefault.nGetTypeCode() == wType) return 0;
+  ResetDefaultValue();
+  return nResult != 0 ? nResult : 1;
 }
 
 void CNAItemDescription::SetDefaultExpression(const wchar_t* pszExpression) {
@@ -428,7 +435,12 @@ int CNAItemDescription::eNAGetDBType(CNAConnectionDescription* pclConnection) {
 CNAItemDescription* CNAItemDescription::pclGetCloneItemDescription(
     CNADataSourceDescription* pclTarget, eCLONEDESC eKind) {
   CNAItemDescription* p = s_pclNew();
-  if (p == nullptr) return nullptr;
+  if (p == nullptr) {
+    if (pclTarget->pclGetError() != nullptr) {
+      pclTarget->pclGetError()->pclGetXError()->SetErrorNoMemory();
+    }
+    return nullptr;
+  }
   p->m_strName = m_strName.pszGet();
   p->m_strExtendedInfo = m_strExtendedInfo.pszGet();
   p->m_strCaption = m_strCaption.pszGet();
@@ -575,4 +587,15 @@ int CNAItemDescription::bIsComponentOf(INAItemDescription* piKey, INAItemDescrip
 
 unsigned short CNAItemDescription::s_wLanguageType(int nType, unsigned int nSize) {
   return ConverteItemToVXType(static_cast<eNA_ITEMTYPE>(nType), static_cast<int>(nSize));
+}
+
+stNATypeItemFacts CNAItemDescription::s_stGetTypeFacts(INAItemDescription* piItem) {
+  stNATypeItemFacts st;
+  if (piItem == nullptr) return st;
+  st.eItemType = piItem->eNAGetItemType();
+  st.nItemSize = piItem->nGetItemSize();
+  st.nLogicalSize = piItem->nGetLogicalSize(0);
+  st.nIntegerPart = piItem->nGetIntegerPart();
+  st.nDecimalPart = piItem->nGetDecimalPart();
+  return st;
 }

@@ -24,6 +24,7 @@
 #include "core/counted_string.h"
 #include "core/wide_string.h"
 #include "core/growable_array.h"
+#include "items/sql_type_map.h"
 #include "kq230/item_description_interface.h"
 #include "values/any.h"
 
@@ -56,8 +57,10 @@ class CNAItemDescription : public INAItemDescription {
   // dates and date-times into text.
   enum eCLONEDESC : int { CLONE_PLAIN = 0, CLONE_AS_KEY = 1, CLONE_DATE_AS_TEXT = 2 };
 
-  // A new item from the driver's factory, or a plain one when the driver
-  // makes none; null when memory runs out. No reference taken.
+  // A new item from the driver object's factory (null when it makes none:
+  // the generic driver, or memory running out); without a driver object
+  // (tools and tests of this layer) a plain one. No reference taken; the
+  // caller records the out-of-memory error on null.
   static CNAItemDescription* s_pclNew();
 
   CNAItemDescription();
@@ -181,6 +184,9 @@ class CNAItemDescription : public INAItemDescription {
   unsigned int dwGetOptions() const { return m_dwOptions; }
   int nGetPrecision() const { return m_nIntegerDigits + m_nDecimalDigits; }
   int nGetScale() const { return m_nDecimalDigits; }
+  // The value, cast to the item's language type; the cast's result code (0
+  // when it converts). A value that does not convert leaves an empty NULL
+  // value of the item's type, never one of another type.
   int SetDefaultValue(const CAny* pclValue, int nUnused);
   void SetDefaultExpression(const wchar_t* pszExpression);
   void SetComputedColumnExpression(const CXYString<wchar_t>& strExpression, int bPersisted);
@@ -235,6 +241,11 @@ class CNAItemDescription : public INAItemDescription {
   static int bIsComponentOf(INAItemDescription* piKey, INAItemDescription* piItem);
   // The language type of an item type and size.
   static unsigned short s_wLanguageType(int nType, unsigned int nSize);
+  // What the connection's type map writes an item's SQL type from (type,
+  // item size, logical size of one element, digits), read through the
+  // interface, so that the server's items and the driver's give the same
+  // text. A null item gives empty facts (type 0).
+  static stNATypeItemFacts s_stGetTypeFacts(INAItemDescription* piItem);
 
  private:
   void ReleaseExternalObjects();

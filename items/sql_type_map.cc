@@ -3,6 +3,8 @@
 
 #include <new>
 
+#include "items/item_description.h"
+
 // ---------------------------------------------------------------------------
 // CNATypeInfo
 
@@ -97,6 +99,13 @@ int CNAMapConvertType::bFormat(const stNATypeItemFacts& stItem, CXYString<wchar_
   CInterfRef<CNATypeInfo> clEntry(pclGet(stItem.eItemType));
   if (!clEntry) return 0;
   return clEntry->Format(stItem, pOut);
+}
+
+int CNAMapConvertType::bFormat(const INAItemDescription* piItem, CXYString<wchar_t>* pOut) const {
+  // The server's interface has no const operations; reading the facts
+  // changes nothing.
+  return bFormat(CNAItemDescription::s_stGetTypeFacts(const_cast<INAItemDescription*>(piItem)),
+                 pOut);
 }
 
 void CNAMapConvertType::_Init() {

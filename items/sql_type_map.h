@@ -78,6 +78,9 @@ class CNAMapConvertType : public CNARefHashTable<eNA_ITEMTYPE, CNATypeInfo*> {
   // The type text of the item. 1 when its type has an entry (and the text
   // was written), 0 otherwise with *pOut untouched.
   int bFormat(const stNATypeItemFacts& stItem, CXYString<wchar_t>* pOut) const;
+  // The same for an item as the server or the driver describes it.
+  // REQUIRES: piItem non-null.
+  int bFormat(const INAItemDescription* piItem, CXYString<wchar_t>* pOut) const;
 };
 
 #endif  // KQ230_ITEMS_SQL_TYPE_MAP_H_

@@ -15,6 +15,7 @@
 #include "driver/na_error.h"
 #include "items/code_page_converters.h"
 #include "items/sql_type_map.h"
+#include "kq230/item_description_interface.h"
 #include "tables/na_transaction.h"
 
 int CMySQLConnection::gbUseNextResult = 0;
@@ -24,6 +25,9 @@ int CMySQLConnection::m_nClientVersionMinor = 0;
 int CMySQLConnection::m_nClientVersionRevision = 0;
 
 namespace {
+
+// The first item-description version that answers the computed-column slots.
+constexpr int kItemVersionComputed = 9;
 
 // The file number of this unit's debug lines, and its sites.
 constexpr int kFile = 101;
@@ -107,7 +111,6 @@ CMySQLConnection::CMySQLConnection(const wchar_t* pszIdentification,
 
 CMySQLConnection::~CMySQLConnection() {
   _DropHandle();
-  delete m_pclTypeMap;
 }
 
 // ---------------------------------------------------------------------------
@@ -615,12 +618,32 @@ int CMySQLConnection::bSQLBloque(CNAError* pclError, const wchar_t* pszTable) {
   return bExecuteQueryIgnoreResult(pclError, csQuery.pszGet());
 }
 
-// Computed columns are reported by the item descriptions of a later layer;
-// until then every item supports NOT NULL.
-int CMySQLConnection::vbNotNullSupported(INAItemDescription*) { return 1; }
+int CMySQLConnection::vbNotNullSupported(INAItemDescription* piItem) {
+  // The slots after vbConstraintNullAllowed are asked, like it, only of item
+  // descriptions above version 8.
+  if (!m_bMariaDB || piItem == nullptr || piItem->nGetVersion() < kItemVersionComputed) return 1;
+  return piItem->vbIsComputedColumnAll() ? 0 : 1;
+}
 
-// The native type names come with the item layer.
-int CMySQLConnection::bDBTypeToString(CTString*, int) const { return 0; }
+int CMySQLConnection::bDBTypeToString(CTString* pOut, int nType) const {
+  // Connector/C's enum_field_types: 0 to 19 in order, then 245 to 255.
+  static constexpr const wchar_t* kLow[] = {
+      L"DECIMAL",   L"TINYINT",  L"SMALLINT", L"INT",      L"FLOAT",     L"DOUBLE",
+      L"NULL",      L"TIMESTAMP", L"BIGINT",  L"MEDIUMINT", L"DATE",     L"TIME",
+      L"DATETIME",  L"YEAR",     L"DATE",     L"VARCHAR",  L"BIT",       L"TIMESTAMP",
+      L"DATETIME",  L"TIME"};
+  static constexpr const wchar_t* kHigh[] = {
+      L"JSON",     L"DECIMAL", L"ENUM", L"SET",     L"TINYBLOB", L"MEDIUMBLOB",
+      L"LONGBLOB", L"BLOB",    L"VARCHAR", L"CHAR", L"GEOMETRY"};
+  const wchar_t* pszName = nullptr;
+  if (nType >= 0 && nType < static_cast<int>(sizeof kLow / sizeof kLow[0]))
+    pszName = kLow[nType];
+  else if (nType >= 245 && nType <= 255)
+    pszName = kHigh[nType - 245];
+  if (pszName == nullptr) return 0;
+  *pOut = pszName;
+  return 1;
+}
 
 // ---------------------------------------------------------------------------
 // Parameters and versions
@@ -674,18 +697,9 @@ int CMySQLConnection::bMultipleRecordsetEnabled() const {
 // ---------------------------------------------------------------------------
 // Type map
 
-CNAMapConvertType* CMySQLConnection::pclGetNativeTypeMap() {
-  if (m_pclTypeMap == nullptr) {
-    m_pclTypeMap = new (std::nothrow) CNAMapConvertType();
-    if (m_pclTypeMap == nullptr) return nullptr;
-    m_pclTypeMap->_Init();
-    _InitZB2NativeType();
-  }
-  return m_pclTypeMap;
-}
-
 void CMySQLConnection::_InitZB2NativeType() {
-  if (m_pclTypeMap == nullptr) return;
+  CNAMapConvertType* pclMap = _pclNativeTypeMap();
+  if (pclMap == nullptr) return;
   const bool bFractions = bServerMySQLVersionGreaterThan5_6_4OrMariaDBVersionGreaterThan5_3() != 0 ||
                           nGetServerVersionMajor() < 0;  // not opened yet: a current server
   struct Entry {
@@ -730,5 +744,5 @@ void CMySQLConnection::_InitZB2NativeType() {
       {NA_IT_ENUMERATION, L"INT", 0},
       {NA_IT_COMBINAISON, L"VARBINARY(%d)", 1},
   };
-  for (const Entry& e : aEntries) m_pclTypeMap->Add(e.eType, e.pszText, e.bTakesSize);
+  for (const Entry& e : aEntries) pclMap->Add(e.eType, e.pszText, e.bTakesSize);
 }

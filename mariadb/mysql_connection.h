@@ -59,7 +59,10 @@ class CMySQLConnection : public CNAConnectionDescription {
   int bOpenCreate(CNAError* pclError) override;
 
   // ---- Dialect hooks of the back end
+  // MariaDB sorts on memo columns.
   int bSupportOrderByMemo() override { return 1; }
+  // A computed column of MariaDB takes no NOT NULL: 0 for an item that
+  // reports itself computed (asked of items above version 8), else 1.
   int vbNotNullSupported(INAItemDescription* piItem) override;
   // "BEGIN". A session that was lost while idle (the server's idle time-out,
   // a restart, a kill) is reopened once and asked again: nothing had begun
@@ -88,7 +91,18 @@ class CMySQLConnection : public CNAConnectionDescription {
   int bInitError(CNAError* pclError, unsigned int nFile, unsigned int nSite) override;
   // 1062 -> 3 (duplicate), 1205 and 1213 -> 2 (lock), 1048 -> 8 (NULL), else 0.
   int eGetNAErrorType(unsigned int nNativeError) override;
+  // The MariaDB name of a field-type code of the client library (MYSQL_TYPE_*
+  // of a result's fields: "INT", "VARCHAR", "DATETIME" ...) into *pOut; 0,
+  // *pOut untouched, for a code the library does not define.
   int bDBTypeToString(CTString* pOut, int nType) const override;
+  // Text and binary literals that read back the same whatever the session's
+  // sql_mode (mariadb/mysql_escaping.cc): a text holding a backslash or a
+  // zero in the connection's code page as _<character set> X'...', any other
+  // text quoted with its quotes doubled, a binary whole as X'...'. nSize
+  // bytes exactly (no terminator counted). 1, or 0 with an out-of-memory
+  // error.
+  int _bEscapeString(CNAError* pclError, CTStringConcatAW* pclOut, unsigned short nType,
+                     unsigned char* pData, unsigned int nSize) override;
   // mysql_real_query in the connection's code page; every result set stored
   // and freed (through mysql_next_result when it is bound). 2006/2013 (server
   // gone, connection lost) close the handle. Outside a transaction the next
@@ -99,16 +113,14 @@ class CMySQLConnection : public CNAConnectionDescription {
   // 1, or 0 with the error filled (bInitError).
   int bExecuteQueryNoResult(CNAError* pclError, const wchar_t* pszQuery) override;
   int bExecuteQueryIgnoreResult(CNAError* pclError, const wchar_t* pszQuery) override;
-  // The MariaDB final type map: every item type's column holds every value
-  // of the item type (64-bit and unsigned integers in their own types, DOUBLE
-  // for double precision, DATETIME(3) and TIME(3) for milliseconds without
-  // TIMESTAMP's 1970-2038 range and its automatic updates, LONGTEXT/LONGBLOB
-  // for memos, utf8mb4 for Unicode items). Servers without fractional
-  // seconds get DATETIME and TIME.
+  // The MariaDB final type map, over the generic defaults of the
+  // connection's one map (CNAConnectionDescription::pclGetNativeTypeMap):
+  // every item type's column holds every value of the item type (64-bit and
+  // unsigned integers in their own types, DOUBLE for double precision,
+  // DATETIME(3) and TIME(3) for milliseconds without TIMESTAMP's 1970-2038
+  // range and its automatic updates, LONGTEXT/LONGBLOB for memos, utf8mb4 for
+  // Unicode items). Servers without fractional seconds get DATETIME and TIME.
   void _InitZB2NativeType() override;
-  // The connection's type map, made on first use (the generic defaults, then
-  // _InitZB2NativeType); null when memory runs out. Owned by the connection.
-  CNAMapConvertType* pclGetNativeTypeMap();
 
   // The handle's last error number (mysql_errno); 0 without a handle. 1 when
   // it could be read.
@@ -174,9 +186,16 @@ class CMySQLConnection : public CNAConnectionDescription {
   // CTString, else 23 and the fatal-error debug message). 0.
   int _nReportFault(CNAError* pclError, const CTString* pStandByName);
 
+  // The code page the server reads literals in, and the name of its
+  // character set for a hexadecimal literal's introducer (null: none).
+  int _nLiteralCodePage() const;
+  const char* _pszCharsetIntroducer(int nCodePage) const;
+  // The literal of n wide characters, escaped in nCodePage, into the builder.
+  int _bAddTextLiteral(CNAError* pclError, CTStringConcatAW* pclOut, const wchar_t* pText,
+                       int n, int nCodePage, const char* pszIntroducer);
+
   int m_bMariaDB = 0;
   int m_bOpen = 0;
-  CNAMapConvertType* m_pclTypeMap = nullptr;  // made by pclGetNativeTypeMap
   st_mysql* m_pMySQL = nullptr;
 };
 

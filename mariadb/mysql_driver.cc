@@ -7,6 +7,10 @@
 #include "driver/connection_description.h"
 #include "driver/driver_lock.h"
 #include "driver/na_error.h"
+#include "items/item_services.h"
+#include "items/convert_variant.h"
+#include "items/data_source_description.h"
+#include "items/item_description.h"
 #include "mariadb/mysql_connection.h"
 #include "tables/na_data_access.h"
 #include "tables/na_table.h"
@@ -33,7 +37,10 @@ int bLockOn(CNAConnectionDescription* pclConnection, CNAError* pclError, Lock lo
 
 }  // namespace
 
-CMySQLDriver::CMySQLDriver() { _SetDefaultRecordLimit(kDefaultRecordLimit); }
+CMySQLDriver::CMySQLDriver() {
+  _SetDefaultRecordLimit(kDefaultRecordLimit);
+  SetItemServices(g_pclGetItemServices());
+}
 
 CMySQLDriver::~CMySQLDriver() = default;
 
@@ -62,6 +69,22 @@ CNADataAccessBase* CMySQLDriver::pclAllocDataAccess(INADataSourceDescription* pi
                                                     CNAConnectionDescription* pclConnection,
                                                     CNAError* pclError) const {
   return new (std::nothrow) CNADataAccess(piSource, pclConnection, pclError);
+}
+
+void* CMySQLDriver::pclAllocVariant(CNAError* pclError, CNAConnectionDescription* pclConnection) {
+  if (pclError == nullptr) pclError = pclGetCurrentError();
+  auto* p = new (std::nothrow) CNAConvertVariant(pclError, pclConnection);
+  if (p == nullptr && pclError != nullptr) pclError->pclGetXError()->SetErrorNoMemory();
+  return p;
+}
+
+void* CMySQLDriver::pclAllocDataSourceDescription(CNAConnectionDescription* pclConnection,
+                                                  CNAError* pclError) const {
+  return new (std::nothrow) CNADataSourceDescription(pclConnection, pclError);
+}
+
+void* CMySQLDriver::pclAllocItemDescription() {
+  return new (std::nothrow) CNAItemDescription();
 }
 
 int CMySQLDriver::g_NATermModule() {

@@ -2,9 +2,10 @@
 // hands to the server. It specialises the generic driver (driver/na_driver.h)
 // through its factories: connections are CMySQLConnection objects, table
 // objects CNATable and data accesses CNADataAccess (tables/); browsing
-// SELECTs get a default record limit of 100. The factories of later layers
-// (data-source descriptions, statements, the handle-level SQL interface) are
-// placeholders that answer null until those layers exist.
+// SELECTs get a default record limit of 100; value holders, item and
+// data-source descriptions are the item layer's. The factories of later
+// layers (statements, the handle-level SQL interface) are placeholders that
+// answer null until those layers exist.
 //
 // Ownership and threads: those of CNADriver; the static g_NATermModule runs
 // once, from the library's last termination, under the driver lock.
@@ -45,6 +46,20 @@ class CMySQLDriver : public CNADriver {
   CNADataAccessBase* pclAllocDataAccess(INADataSourceDescription* piSource,
                                         CNAConnectionDescription* pclConnection,
                                         CNAError* pclError) const override;
+
+  // The item layer's objects, each answered as void* (the driver core
+  // cannot name their classes) with no reference taken, null when memory
+  // runs out:
+  // a CNAConvertVariant (items/convert_variant.h) on the error (the current
+  // error when null; that error gets the out-of-memory error on failure) and
+  // the connection;
+  void* pclAllocVariant(CNAError* pclError, CNAConnectionDescription* pclConnection) override;
+  // a CNADataSourceDescription (items/data_source_description.h) on the
+  // connection and error;
+  void* pclAllocDataSourceDescription(CNAConnectionDescription* pclConnection,
+                                      CNAError* pclError) const override;
+  // a CNAItemDescription (items/item_description.h).
+  void* pclAllocItemDescription() override;
 
   // Locks a table (bSQLBloqueTable) or the tables of a parsed query
   // (bSQLBloqueRequete) on a registered connection until its transaction

@@ -13,6 +13,7 @@
 #include "driver/na_error.h"
 #include "items/sql_type_map.h"
 #include "mariadb/mysql_connection.h"
+#include "mariadb/mysql_driver.h"
 #include "tests/mariadb/client_library.h"
 #include "tests/mariadb/host_connection_fake.h"
 #include "tests/mariadb/server_env.h"
@@ -48,6 +49,9 @@ class NativeTypeMap : public BoundFrameworkTest {
   void SetUp() override {
     BoundFrameworkTest::SetUp();
     ASSERT_EQ(setup_error_, "");
+    // The connection makes its map through the item layer's services, which
+    // the back end's driver object holds.
+    m_pclDriver = new CMySQLDriver;
     m_host.user = Wide(server_.user);
     m_host.password = Wide(server_.password);
     m_host.defaultDatabase = Wide(server_.database);
@@ -62,6 +66,7 @@ class NativeTypeMap : public BoundFrameworkTest {
     CNAError clError;
     m_pcl->bClose(&clError);
     m_pcl->nRelease();
+    delete m_pclDriver;
     EXPECT_EQ(m_host.nOutstanding(), 0);
     CMySQLConnection::g_TermNativeLibrary();
     CNAFunctionLoader::g_Term();
@@ -90,8 +95,10 @@ class NativeTypeMap : public BoundFrameworkTest {
   }
 
   std::wstring TypeText(const stNATypeItemFacts& st) {
-    CNAMapConvertType* map = m_pcl->pclGetNativeTypeMap();
-    EXPECT_NE(map, nullptr);
+    CNAError clError;
+    CNAMapConvertType* map = m_pcl->pclGetNativeTypeMap(&clError);
+    EXPECT_NE(map, nullptr) << clError.StringDump().pszGet();
+    if (map == nullptr) return L"";
     CXYString<wchar_t> out;
     EXPECT_TRUE(map->bFormat(st, &out)) << st.eItemType;
     std::wstring s = out.pszGet() != nullptr ? out.pszGet() : L"";
@@ -102,6 +109,7 @@ class NativeTypeMap : public BoundFrameworkTest {
   static kq230::test_support::MariadbServer server_;
   static std::string setup_error_;
   HostConnectionFake m_host;
+  CMySQLDriver* m_pclDriver = nullptr;
   CMySQLConnection* m_pcl = nullptr;
 };
 

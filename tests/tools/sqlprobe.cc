@@ -1,0 +1,374 @@
+// sqlprobe: test equipment that puts the driver's value conversions and its
+// MariaDB connection within reach of scripts. It links the code as the tests
+// do, bound in process to the stand-in server, takes the process locale from
+// the environment (LC_ALL, LANG ...), opens the driver's MariaDB connection to
+// the server described by the file that KQ_MARIADB_ENV names, then reads one
+// command a line from standard input and answers one line each:
+//
+//   OK<TAB>result
+//   ERR<TAB>user error number<TAB>text      (0: the probe refused the input)
+//
+// Fields are separated by TAB; in a field (and in an answer's text) \\, \t,
+// \n, \r and \xNN stand for those bytes. Texts are UTF-8.
+//
+//   dbtext<TAB>item type<TAB>item size<TAB>decimal digits<TAB>text
+//     The text as a cell fetched by the UTF-8 connection (the conversion
+//     holder's database text, in the connection's code page) into the fixed
+//     raw slot of an item of that type and size; a decimal item has
+//     38 - decimal digits before the point. Result: the slot in hexadecimal.
+//   sqltype<TAB>item type<TAB>item size<TAB>integer digits<TAB>decimal digits
+//     The SQL type text that the connection's final type map gives the item.
+//
+// Bad input (an unknown command, a wrong number of fields, a bad number or
+// escape, an item the descriptions refuse) is an ERR line, never a crash. A
+// connection that cannot be opened makes every command an ERR line with the
+// connection's error.
+#include <dlfcn.h>
+
+#include <charconv>
+#include <clocale>
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "driver/function_loader.h"
+#include "driver/na_error.h"
+#include "host/harness/host_harness.h"
+#include "items/convert_variant.h"
+#include "items/item_description.h"
+#include "items/sql_type_map.h"
+#include "mariadb/mysql_connection.h"
+#include "mariadb/mysql_driver.h"
+#include "tests/mariadb/client_library.h"
+#include "tests/mariadb/host_connection_fake.h"
+#include "tests/mariadb/server_env.h"
+#include "tests/support/bound_framework.h"
+#include "values/value_calc.h"
+#include "values/value_conversion.h"
+
+namespace {
+
+// The largest slot the probe lays out.
+constexpr int kMaxSlot = 1 << 20;
+
+// A refused command: the user error number and the text.
+struct Refusal {
+  unsigned int nError;
+  std::string text;
+};
+
+// \\, \t, \n, \r, \xNN decoded; false on any other escape.
+bool bUnescape(const std::string& in, std::string* pOut) {
+  pOut->clear();
+  for (size_t i = 0; i < in.size(); ++i) {
+    if (in[i] != '\\') {
+      pOut->push_back(in[i]);
+      continue;
+    }
+    if (++i >= in.size()) return false;
+    switch (in[i]) {
+      case '\\': pOut->push_back('\\'); break;
+      case 't': pOut->push_back('\t'); break;
+      case 'n': pOut->push_back('\n'); break;
+      case 'r': pOut->push_back('\r'); break;
+      case 'x': {
+        if (in.size() < i + 3) return false;  // two hex digits
+        unsigned int n = 0;
+        const auto r = std::from_chars(in.data() + i + 1, in.data() + i + 3, n, 16);
+        if (r.ec != std::errc() || r.ptr != in.data() + i + 3) return false;
+        pOut->push_back(static_cast<char>(n));
+        i += 2;
+        break;
+      }
+      default:
+        return false;
+    }
+  }
+  return true;
+}
+
+std::string Escape(const std::string& in) {
+  std::string out;
+  for (char c : in) {
+    switch (c) {
+      case '\\': out += "\\\\"; break;
+      case '\t': out += "\\t"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      default: out.push_back(c);
+    }
+  }
+  return out;
+}
+
+// A wide text as UTF-8 (wchar_t holds code points); null gives "".
+std::string Utf8(const wchar_t* psz) {
+  std::string out;
+  for (; psz != nullptr && *psz != 0; ++psz) {
+    unsigned int c = static_cast<unsigned int>(*psz);
+    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
+    if (c < 0x80) {
+      out.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+      out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+      out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+  }
+  return out;
+}
+
+std::string Hex(const unsigned char* p, size_t n) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string out;
+  out.reserve(2 * n);
+  for (size_t i = 0; i < n; ++i) {
+    out.push_back(kDigits[p[i] >> 4]);
+    out.push_back(kDigits[p[i] & 0xF]);
+  }
+  return out;
+}
+
+bool bNumber(const std::string& s, int* pn) {
+  if (s.empty()) return false;
+  const auto r = std::from_chars(s.data(), s.data() + s.size(), *pn, 10);
+  return r.ec == std::errc() && r.ptr == s.data() + s.size();
+}
+
+// The driver's error as a refusal: its user error number and its text (the
+// user message of its dump when the dump has one, else the whole dump).
+Refusal FromError(const CNAError& clError, const char* pszWhenEmpty) {
+  std::string text = Utf8(clError.pszGetError());
+  static const char kUserMessage[] = "User message:\r\n";
+  const size_t nStart = text.find(kUserMessage);
+  if (nStart != std::string::npos) {
+    const size_t nFrom = nStart + sizeof kUserMessage - 1;
+    const size_t nEnd = text.find("\r\n\r\n", nFrom);
+    text = text.substr(nFrom, nEnd == std::string::npos ? std::string::npos : nEnd - nFrom);
+  }
+  if (text.empty()) text = pszWhenEmpty;
+  return {clError.nGetUserErrorCode(), text};
+}
+
+// Counted objects of the driver held for one command.
+template <typename T>
+struct Held {
+  explicit Held(T* p) : p(p) {}
+  ~Held() {
+    if (p != nullptr) p->nRelease();
+  }
+  Held(const Held&) = delete;
+  Held& operator=(const Held&) = delete;
+  T* p;
+};
+
+class Probe {
+ public:
+  Probe() {
+    std::string why;
+    kq230::test_support::MariadbServer server;
+    if (!kq230::test_support::ReadMariadbServer(nullptr, &server, &why)) {
+      m_refusal = {0, why};
+      return;
+    }
+    // The back end's driver object: the connection makes its type map
+    // through the item layer's services that it holds.
+    m_pclDriver = new CMySQLDriver;
+    m_host.user = Wide(server.user);
+    m_host.password = Wide(server.password);
+    m_host.defaultDatabase = Wide(server.database);
+    m_host.dataSource = L"localhost";
+    m_host.extended = L"Unix Socket=" + Wide(server.socket);
+    m_pcl = new CMySQLConnection(L"Connection=sqlprobe", &m_host);
+    m_pcl->AddRef();
+    CNAError clError;
+    if (m_pcl->bOpen(&clError) != 1) m_refusal = FromError(clError, "the connection did not open");
+  }
+  ~Probe() {
+    if (m_pcl != nullptr) {
+      CNAError clError;
+      m_pcl->bClose(&clError);
+      m_pcl->nRelease();
+    }
+    delete m_pclDriver;
+    CMySQLConnection::g_TermNativeLibrary();
+    CNAFunctionLoader::g_Term();
+  }
+  Probe(const Probe&) = delete;
+  Probe& operator=(const Probe&) = delete;
+
+  // The answer line to one command line (without its end of line).
+  std::string Answer(const std::string& line) {
+    std::vector<std::string> fields;
+    size_t nStart = 0;
+    for (;;) {
+      const size_t nTab = line.find('\t', nStart);
+      std::string field;
+      if (!bUnescape(line.substr(nStart, nTab == std::string::npos ? std::string::npos : nTab - nStart),
+                     &field))
+        return Err({0, "bad escape in field " + std::to_string(fields.size() + 1)});
+      fields.push_back(field);
+      if (nTab == std::string::npos) break;
+      nStart = nTab + 1;
+    }
+    Refusal refusal{0, ""};
+    std::string result;
+    bool bOk = false;
+    if (fields[0] == "dbtext") {
+      bOk = bDBText(fields, &result, &refusal);
+    } else if (fields[0] == "sqltype") {
+      bOk = bSQLType(fields, &result, &refusal);
+    } else {
+      refusal = {0, "unknown command"};
+    }
+    return bOk ? "OK\t" + Escape(result) : Err(refusal);
+  }
+
+ private:
+  static std::wstring Wide(const std::string& s) { return std::wstring(s.begin(), s.end()); }
+  static std::string Err(const Refusal& r) {
+    return "ERR\t" + std::to_string(r.nError) + "\t" + Escape(r.text);
+  }
+
+  // Four numbers after the command, or a refusal.
+  static bool bNumbers(const std::vector<std::string>& fields, size_t nCount, int* pn,
+                       Refusal* pRefusal) {
+    for (size_t i = 0; i < nCount; ++i) {
+      if (!bNumber(fields[i + 1], &pn[i])) {
+        *pRefusal = {0, "field " + std::to_string(i + 2) + " is not a number"};
+        return false;
+      }
+    }
+    return true;
+  }
+
+  // An item of the command's type, size and digits; null with a refusal.
+  static CNAItemDescription* pclItem(int nType, int nSize, int nInteger, int nDecimal,
+                                     Refusal* pRefusal) {
+    if (nSize > kMaxSlot) {
+      *pRefusal = {0, "item size past " + std::to_string(kMaxSlot)};
+      return nullptr;
+    }
+    CNAItemDescription* pclItem = new CNAItemDescription;
+    pclItem->AddRef();
+    if (!pclItem->bInit(L"probe", L"probe", L"probe", 1, nSize, nType, 0, 0, 0, nInteger, nDecimal,
+                        nullptr, nullptr)) {
+      pclItem->nRelease();
+      *pRefusal = {0, "no item of that type and size"};
+      return nullptr;
+    }
+    return pclItem;
+  }
+
+  bool bConnected(Refusal* pRefusal) const {
+    if (m_pcl != nullptr && m_pcl->bIsOpen()) return true;
+    *pRefusal = m_refusal;
+    return false;
+  }
+
+  bool bDBText(const std::vector<std::string>& fields, std::string* pResult, Refusal* pRefusal) {
+    if (fields.size() != 5) {
+      *pRefusal = {0, "dbtext takes 4 fields"};
+      return false;
+    }
+    int an[3];
+    if (!bNumbers(fields, 3, an, pRefusal) || !bConnected(pRefusal)) return false;
+    const int nType = an[0], nSize = an[1], nDecimal = an[2];
+    const int nInteger = nDecimal >= 0 && nDecimal < 38 ? 38 - nDecimal : 0;
+    Held<CNAItemDescription> item(pclItem(nType, nSize, nInteger, nDecimal, pRefusal));
+    if (item.p == nullptr) return false;
+    Held<CNAError> error(new CNAError);
+    error.p->AddRef();
+    Held<CNAConvertVariant> holder(new CNAConvertVariant(error.p, m_pcl));
+    holder.p->AddRef();
+    std::vector<unsigned char> slot(static_cast<size_t>(nSize));
+    const unsigned short nVX = ConverteItemToVXType(item.p->eNAGetItemType(), 0);
+    bool bOk = holder.p->bInitTypeVariant(NA_VT_BUFFER, slot.empty() ? nullptr : slot.data(),
+                                          static_cast<unsigned int>(slot.size()), nVX) != 0;
+    if (bOk) {
+      holder.p->SetItemDesc(item.p, nullptr);
+      const std::string& text = fields[4];
+      bOk = holder.p->bSetValueDB(text.data(), static_cast<unsigned int>(text.size()),
+                                  static_cast<unsigned int>(m_pcl->nGetConnectionCodePage())) != 0;
+      holder.p->SetItemDesc(nullptr, nullptr);
+    }
+    if (!bOk) {
+      *pRefusal = FromError(*error.p, "the holder refused the text");
+      return false;
+    }
+    *pResult = Hex(slot.data(), slot.size());
+    return true;
+  }
+
+  bool bSQLType(const std::vector<std::string>& fields, std::string* pResult, Refusal* pRefusal) {
+    if (fields.size() != 5) {
+      *pRefusal = {0, "sqltype takes 4 fields"};
+      return false;
+    }
+    int an[4];
+    if (!bNumbers(fields, 4, an, pRefusal) || !bConnected(pRefusal)) return false;
+    Held<CNAItemDescription> item(pclItem(an[0], an[1], an[2], an[3], pRefusal));
+    if (item.p == nullptr) return false;
+    CNAError clError;
+    CNAMapConvertType* pclMap = m_pcl->pclGetNativeTypeMap(&clError);
+    if (pclMap == nullptr) {
+      *pRefusal = FromError(clError, "no type map");
+      return false;
+    }
+    stNATypeItemFacts st;
+    st.eItemType = item.p->eNAGetItemType();
+    st.nItemSize = item.p->nGetItemSize();
+    st.nLogicalSize = item.p->nGetLogicalSize(0);
+    st.nIntegerPart = item.p->nGetIntegerPart();
+    st.nDecimalPart = item.p->nGetDecimalPart();
+    CXYString<wchar_t> out;
+    const bool bOk = pclMap->bFormat(st, &out) != 0;
+    if (bOk) *pResult = Utf8(out.pszGet());
+    out.ReleaseDynStr();
+    if (!bOk) *pRefusal = {0, "the type map has no entry for item type " + fields[1]};
+    return bOk;
+  }
+
+  kqtest::HostConnectionFake m_host;
+  CMySQLDriver* m_pclDriver = nullptr;
+  CMySQLConnection* m_pcl = nullptr;
+  Refusal m_refusal{0, "the connection did not open"};
+};
+
+}  // namespace
+
+int main() {
+  std::setlocale(LC_ALL, "");
+  kq230::test_support::KeepClientLibraryForTheProgram();
+  kqtest::BoundFramework binding;
+  if (!binding.bStarted()) {
+    std::fprintf(stderr, "sqlprobe: the framework did not start against the stand-in\n");
+    return 2;
+  }
+  void* hVM = dlopen(CHostHarness::pszDefaultVMPath(), RTLD_NOW | RTLD_NOLOAD);
+  if (hVM == nullptr || bInitVXConvFromVM(static_cast<HINSTANCE>(hVM), 2, 2) != 1 ||
+      bInitVXCalcFromVM(hVM, 2, 2) != 1) {
+    std::fprintf(stderr, "sqlprobe: the value conversions did not bind to the stand-in\n");
+    if (hVM != nullptr) dlclose(hVM);
+    return 2;
+  }
+  {
+    Probe probe;
+    std::string line;
+    while (std::getline(std::cin, line)) {
+      std::cout << probe.Answer(line) << '\n' << std::flush;
+    }
+  }
+  dlclose(hVM);
+  return 0;
+}
