@@ -37,6 +37,7 @@
 #include "core/counted_string.h"
 #include "core/wide_string.h"
 #include "driver/reference_counted.h"
+#include "kq230/item_type.h"
 
 class CAny;
 class CNAError;
@@ -47,7 +48,6 @@ class CTStringConcatAW;
 class CXError;
 class CXTime;
 class INAConnectionDescription;
-enum eNA_ITEMTYPE : int;
 class INAItemDescription;
 class ISQLParserInformation;
 

@@ -64,8 +64,10 @@ int SqlName_nQuotedLength(const wchar_t* pszText, const wchar_t* pszOpening,
 
 bool SqlName_bIsQuoted(const wchar_t* pszName, const wchar_t* pszOpening,
                        const wchar_t* pszClosing) {
+  // An empty body is no identifier: the server refuses it, so such a name is
+  // quoted like any other text.
   int n = SqlName_nQuotedLength(pszName, pszOpening, pszClosing);
-  return n > 0 && pszName[n] == L'\0';
+  return n > nLength(pszOpening) + nLength(pszClosing) && pszName[n] == L'\0';
 }
 
 void SqlName_AddQuoted(CTString* pOut, const wchar_t* pszName, int n, const wchar_t* pszOpening,

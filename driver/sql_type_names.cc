@@ -14,35 +14,10 @@
 #include "driver/na_driver.h"
 #include "driver/na_error.h"
 #include "kq230/item_description_interface.h"
+#include "kq230/item_type.h"
 #include "values/any.h"
 
 namespace {
-
-// The item types this file names. The enumeration itself (items/item_types.h)
-// belongs to the item layer above; the codes are the boundary's and fixed.
-enum : int {
-  kItTexte = 2,
-  kItI2 = 3,
-  kItI1 = 4,
-  kItI4 = 5,
-  kItR4 = 6,
-  kItR8 = 7,
-  kItUI2 = 9,
-  kItHeure = 11,
-  kItUI1 = 12,
-  kItDate8 = 14,
-  kItMemoTexte = 15,
-  kItMemoBinaire = 18,
-  kItI8 = 19,
-  kItUI8 = 20,
-  kItUI4 = 22,
-  kItBinaire = 23,
-  kItDateTime = 24,
-  kItChar = 26,
-  kItUnicode = 29,
-  kItMemoUnicode = 30,
-  kItDecimal = 31,
-};
 
 // Debug points of the raises (file kNAFileConnection).
 constexpr int kSiteUnicodeRefused = 11;  // point 1.11
@@ -221,49 +196,49 @@ struct stTypePrefix {
 // Compared in this order, first match wins: a longer name sharing a prefix
 // comes before the shorter one ("TIMESTAMP" before "TIME").
 constexpr stTypePrefix kTypePrefixes[] = {
-    {L"YEAR", kItDate8, 0, 9},
-    {L"VARCHAR", kItTexte, 0, 0},
-    {L"VARYING CHARACTER", kItTexte, 0, 0},
-    {L"CHARACTER", kItTexte, 0, 0},
-    {L"NCHAR", kItUnicode, 0, 0},
-    {L"NATIVE CHARACTER", kItUnicode, 0, 0},
-    {L"NVARCHAR", kItUnicode, 0, 0},
-    {L"TINYTEXT", kItMemoTexte, 0, 8},
-    {L"TINYINT", kItI1, kItUI1, 1},
-    {L"TINYBLOB", kItMemoBinaire, 0, 8},
-    {L"TIMESTAMP", kItDateTime, 0, 8},
-    {L"TIME", kItHeure, 0, 6},
-    {L"TEXT", kItMemoTexte, 0, 8},
-    {L"NTEXT", kItMemoUnicode, 0, 8},
-    {L"CLOB", kItMemoTexte, 0, 8},
-    {L"SMALLINT", kItI2, kItUI2, 2},
-    {L"INT2", kItI2, kItUI2, 2},
-    {L"SET", kItMemoTexte, 0, 8},
-    {L"REAL", kItR4, 0, 4},  // R8 on kind 13
-    {L"MEDIUMTEXT", kItMemoTexte, 0, 8},
-    {L"INT8", kItI8, kItUI8, 8},
-    {L"BIGINT", kItI8, kItUI8, 8},
-    {L"BIG INT", kItI8, kItUI8, 8},
-    {L"MEDIUMINT", kItI4, kItUI4, 4},
-    {L"INTEGER", kItI4, kItUI4, 4},
-    {L"INT", kItI4, kItUI4, 4},
-    {L"MEDIUMBLOB", kItMemoBinaire, 0, 8},
-    {L"LONGBLOB", kItMemoBinaire, 0, 8},
-    {L"LONGTEXT", kItMemoTexte, 0, 8},
-    {L"FLOAT", kItR4, 0, 4},
-    {L"ENUM", kItMemoTexte, 0, 8},
-    {L"DOUBLE", kItR8, 0, 8},
-    {L"DECIMAL", kItDecimal, 0, 0},
-    {L"DEC", kItDecimal, 0, 0},
-    {L"NUMERIC", kItDecimal, 0, 0},
-    {L"DATETIME", kItDateTime, 0, 8},
-    {L"DATE", kItDate8, 0, 9},
-    {L"CHAR", kItChar, 0, 0},
-    {L"BOOL", kItI1, 0, 1},
-    {L"BLOB", kItMemoBinaire, 0, 8},
-    {L"BIT", kItI1, 0, 1},
-    {L"VARBINARY", kItBinaire, 0, 0},
-    {L"BINARY", kItBinaire, 0, 0},
+    {L"YEAR", NA_IT_DATE8, 0, 9},
+    {L"VARCHAR", NA_IT_TEXTE, 0, 0},
+    {L"VARYING CHARACTER", NA_IT_TEXTE, 0, 0},
+    {L"CHARACTER", NA_IT_TEXTE, 0, 0},
+    {L"NCHAR", NA_IT_UNICODE, 0, 0},
+    {L"NATIVE CHARACTER", NA_IT_UNICODE, 0, 0},
+    {L"NVARCHAR", NA_IT_UNICODE, 0, 0},
+    {L"TINYTEXT", NA_IT_MEMOTEXTE, 0, 8},
+    {L"TINYINT", NA_IT_I1, NA_IT_UI1, 1},
+    {L"TINYBLOB", NA_IT_MEMOBINAIRE, 0, 8},
+    {L"TIMESTAMP", NA_IT_DATETIME, 0, 8},
+    {L"TIME", NA_IT_HEURE, 0, 6},
+    {L"TEXT", NA_IT_MEMOTEXTE, 0, 8},
+    {L"NTEXT", NA_IT_MEMOUNICODE, 0, 8},
+    {L"CLOB", NA_IT_MEMOTEXTE, 0, 8},
+    {L"SMALLINT", NA_IT_I2, NA_IT_UI2, 2},
+    {L"INT2", NA_IT_I2, NA_IT_UI2, 2},
+    {L"SET", NA_IT_MEMOTEXTE, 0, 8},
+    {L"REAL", NA_IT_R4, 0, 4},  // R8 on kind 13
+    {L"MEDIUMTEXT", NA_IT_MEMOTEXTE, 0, 8},
+    {L"INT8", NA_IT_I8, NA_IT_UI8, 8},
+    {L"BIGINT", NA_IT_I8, NA_IT_UI8, 8},
+    {L"BIG INT", NA_IT_I8, NA_IT_UI8, 8},
+    {L"MEDIUMINT", NA_IT_I4, NA_IT_UI4, 4},
+    {L"INTEGER", NA_IT_I4, NA_IT_UI4, 4},
+    {L"INT", NA_IT_I4, NA_IT_UI4, 4},
+    {L"MEDIUMBLOB", NA_IT_MEMOBINAIRE, 0, 8},
+    {L"LONGBLOB", NA_IT_MEMOBINAIRE, 0, 8},
+    {L"LONGTEXT", NA_IT_MEMOTEXTE, 0, 8},
+    {L"FLOAT", NA_IT_R4, 0, 4},
+    {L"ENUM", NA_IT_MEMOTEXTE, 0, 8},
+    {L"DOUBLE", NA_IT_R8, 0, 8},
+    {L"DECIMAL", NA_IT_DECIMAL, 0, 0},
+    {L"DEC", NA_IT_DECIMAL, 0, 0},
+    {L"NUMERIC", NA_IT_DECIMAL, 0, 0},
+    {L"DATETIME", NA_IT_DATETIME, 0, 8},
+    {L"DATE", NA_IT_DATE8, 0, 9},
+    {L"CHAR", NA_IT_CHAR, 0, 0},
+    {L"BOOL", NA_IT_I1, 0, 1},
+    {L"BLOB", NA_IT_MEMOBINAIRE, 0, 8},
+    {L"BIT", NA_IT_I1, 0, 1},
+    {L"VARBINARY", NA_IT_BINAIRE, 0, 0},
+    {L"BINARY", NA_IT_BINAIRE, 0, 0},
 };
 
 constexpr wchar_t kUnsigned[] = L"UNSIGNED";
@@ -355,15 +330,15 @@ int CNAConnectionDescription::bConvertExpressionToString(CNAError*, CTStringConc
   const wchar_t* e = pszExpression != nullptr ? pszExpression : L"";
   const int eType = piItem != nullptr ? static_cast<int>(piItem->eNAGetItemType()) : 0;
   const int nKind = m_nServerKind;
-  if (eType == kItDate8) {
+  if (eType == NA_IT_DATE8) {
     pclOut->Add(csDate8(nKind, e).pszGet());
     return 1;
   }
-  if (eType == kItDateTime) {
+  if (eType == NA_IT_DATETIME) {
     AddCut(pclOut, nKind, csDateTime(nKind, e, piItem->pszGetDBType()), 17);
     return 1;
   }
-  if (eType != kItHeure) {
+  if (eType != NA_IT_HEURE) {
     pclOut->Add(e);
     return 0;
   }
@@ -426,7 +401,7 @@ int CNAConnectionDescription::bSQLTypeNameToNAType(CNAError*, eNA_ITEMTYPE* peIt
   const wchar_t* pszName = csUpper.pszGet();
   const bool bUnsigned = bReadUnsigned(&pszName);
 
-  int eType = kItMemoTexte;
+  int eType = NA_IT_MEMOTEXTE;
   int nSize = 8;
   *pnIntegerDigits = 0;
   *pnDecimals = 0;
@@ -435,24 +410,24 @@ int CNAConnectionDescription::bSQLTypeNameToNAType(CNAError*, eNA_ITEMTYPE* peIt
     eType = bUnsigned && st.eUnsigned != 0 ? st.eUnsigned : st.eType;
     nSize = st.nSize;
     switch (st.eType) {
-      case kItTexte: nSize = _nGetSizeInTypeDecl(pszName, st.pszPrefix) + 1; break;
-      case kItUnicode: nSize = 2 * _nGetSizeInTypeDecl(pszName, st.pszPrefix) + 2; break;
-      case kItBinaire: nSize = _nGetSizeInTypeDecl(pszName, st.pszPrefix) + 2; break;
-      case kItChar:
+      case NA_IT_TEXTE: nSize = _nGetSizeInTypeDecl(pszName, st.pszPrefix) + 1; break;
+      case NA_IT_UNICODE: nSize = 2 * _nGetSizeInTypeDecl(pszName, st.pszPrefix) + 2; break;
+      case NA_IT_BINAIRE: nSize = _nGetSizeInTypeDecl(pszName, st.pszPrefix) + 2; break;
+      case NA_IT_CHAR:
         if (std::wcslen(pszName) == 4) {
           nSize = 1;
         } else {
-          eType = kItTexte;
+          eType = NA_IT_TEXTE;
           nSize = _nGetSizeInTypeDecl(pszName, st.pszPrefix) + 1;
         }
         break;
-      case kItR4:
+      case NA_IT_R4:
         if (st.nSize == 4 && std::wcscmp(st.pszPrefix, L"REAL") == 0 && m_nServerKind == 13) {
-          eType = kItR8;
+          eType = NA_IT_R8;
           nSize = 8;
         }
         break;
-      case kItDecimal: {
+      case NA_IT_DECIMAL: {
         // Precision after the first "(", scale after the first ","; both
         // bounded (a decimal of more digits than any server has is a double
         // anyway).
@@ -473,7 +448,7 @@ int CNAConnectionDescription::bSQLTypeNameToNAType(CNAError*, eNA_ITEMTYPE* peIt
         if (pclItems != nullptr) {
           pclItems->GetTypeFromFormat(*pnIntegerDigits, *pnDecimals, &eType, &nSize);
         } else {
-          eType = kItR8;  // without the item layer a double holds it best
+          eType = NA_IT_R8;  // without the item layer a double holds it best
           nSize = 8;
         }
         break;
@@ -483,20 +458,20 @@ int CNAConnectionDescription::bSQLTypeNameToNAType(CNAError*, eNA_ITEMTYPE* peIt
     break;
   }
 
-  if (pszCharset != nullptr && (eType == kItTexte || eType == kItMemoTexte) &&
+  if (pszCharset != nullptr && (eType == NA_IT_TEXTE || eType == NA_IT_MEMOTEXTE) &&
       (bStartsWithNoCase(pszCharset, L"ucs2") || bStartsWithNoCase(pszCharset, L"utf8"))) {
-    if (eType == kItTexte) {
-      eType = kItUnicode;
+    if (eType == NA_IT_TEXTE) {
+      eType = NA_IT_UNICODE;
       nSize *= 2;
     } else {
-      eType = kItMemoUnicode;
+      eType = NA_IT_MEMOUNICODE;
     }
   }
   if (nSize > 65535) {
-    if (eType == kItBinaire) eType = kItMemoBinaire;
-    if (eType == kItUnicode) eType = kItMemoUnicode;
-    if (eType == kItTexte) eType = kItMemoTexte;
-    if (eType == kItMemoBinaire || eType == kItMemoUnicode || eType == kItMemoTexte) nSize = 8;
+    if (eType == NA_IT_BINAIRE) eType = NA_IT_MEMOBINAIRE;
+    if (eType == NA_IT_UNICODE) eType = NA_IT_MEMOUNICODE;
+    if (eType == NA_IT_TEXTE) eType = NA_IT_MEMOTEXTE;
+    if (eType == NA_IT_MEMOBINAIRE || eType == NA_IT_MEMOUNICODE || eType == NA_IT_MEMOTEXTE) nSize = 8;
   }
   *peItemType = static_cast<eNA_ITEMTYPE>(eType);
   *pnSize = nSize;
@@ -536,7 +511,7 @@ int CNAConnectionDescription::bGetMatchingSQLType(CNAError* pclError, INAItemDes
                               kErrUnicodeRefused, pszGetDefaultDataBaseEx(),
                               pszGetDataBase() != nullptr ? pszGetDataBase() : L"");
   }
-  if (m_nServerKind == kServerKindMariaDB && eType == kItDecimal) {
+  if (m_nServerKind == kServerKindMariaDB && eType == NA_IT_DECIMAL) {
     // Decimals first capped at 30, then the total at 64 by giving up integer
     // digits: the fraction the program asked for is kept whole where the
     // server allows it. Negative parts count as 0, and a column has at least
@@ -559,7 +534,7 @@ int CNAConnectionDescription::bGetMatchingSQLType(CNAError* pclError, INAItemDes
     }
     return 1;
   }
-  if (m_nServerKind == 3 && eType == kItTexte && piItem->nGetLogicalSize(0) > 255) {
+  if (m_nServerKind == 3 && eType == NA_IT_TEXTE && piItem->nGetLogicalSize(0) > 255) {
     if (pOut->nAffecteConversion(L"TEXT", 4) != 0) {
       if (pclError != nullptr) pclError->pclGetLastXError()->SetErrorNoMemory();
       return 0;

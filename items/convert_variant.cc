@@ -672,6 +672,12 @@ int CNAConvertVariant::bSetValue(const CAny* pv) {
     clTemp.SetDATETIME(clDate);
     return bSetValue(&clTemp);
   }
+  return _bSetValueByCast(pv);
+}
+
+int CNAConvertVariant::_bSetValueByCast(const CAny* pv) {
+  const unsigned short nT = m_clValue.nGetTypeCode();
+  const unsigned short nS = pv->nGetTypeCode();
   unsigned short nTarget = nT;
   if (nT == VX_DUREE &&
       ((nS >= 16 && nS <= 23) || nS == 81 || nS == 110 || nS == 134 || nS == VX_DECIMAL ||
@@ -727,10 +733,16 @@ int CNAConvertVariant::bSetValue(const wchar_t* psz, unsigned int n) {
       return 1;
     }
   }
+  // Every other road goes through the language's cast, never back through
+  // bSetValue(const CAny*): that one hands wide text for a wide target type
+  // to this function again.
   CAny clTemp;
   clTemp.__SetType(VX_DSTRW, 0);
   clTemp.SetValueByte(psz, n * static_cast<unsigned int>(sizeof(wchar_t)));
-  return bSetValue(&clTemp);
+  if (m_eMode == NA_VT_EMPTY) return 0;
+  if (m_clValue.nGetTypeCode() == 0 || m_clValue.nGetTypeCode() == VX_DSTRW)
+    return bSetValue(&clTemp);
+  return _bSetValueByCast(&clTemp);
 }
 
 int CNAConvertVariant::bSetValue(const char* psz, unsigned int n) {

@@ -190,6 +190,10 @@ class CNAConvertVariant : public CNAVariant {
 
   // The conversion-failure error (user error 53: source language type, the
   // holder's item type, the source text) on the holder's error; answers 0.
+  // pv cast to the holder's type by the language, then stored; user error
+  // 53 with the value unchanged when the language refuses the cast.
+  // REQUIRES: pv non-null, not NULL, of a type other than the holder's.
+  int _bSetValueByCast(const CAny* pv);
   int _SetErrorConversionFailed(int nSourceVXType, const wchar_t* pszSource, int nMajor,
                                 int nMinor);
   // The out-of-memory error on the holder's error; answers 0.

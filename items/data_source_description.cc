@@ -11,7 +11,9 @@
 #include "driver/na_driver.h"
 #include "driver/na_error.h"
 #include "items/column_sql.h"
+#include "items/parsed_query.h"
 #include "items/result_columns.h"
+#include "kq230/sql_parser_interface.h"
 
 namespace {
 
@@ -592,4 +594,202 @@ int CNADataSourceDescription::g_eGetNAItemType(int eZBType) {
       15, 21, 1,  19, 22, 20, 23, 15, 18, 15, 15, 5,  24, 25, 12, 27, 28, 29, 30, 31, 5,  23};
   if (eZBType < 0 || eZBType > 43) return 15;
   return kMap[eZBType];
+}
+
+// ---------------------------------------------------------------------------
+// Completing from a parsed query
+
+namespace {
+
+bool bSameName(const wchar_t* pszA, const wchar_t* pszB) {
+  if (pszA == nullptr) pszA = L"";
+  if (pszB == nullptr) pszB = L"";
+  return STR_nCompareW(pszA, pszB, kNameCompare) == 0;
+}
+
+// The key flags of a query item from the server's item: a unique key stays
+// unique only when the query reads one table (exact); over a join its values
+// repeat.
+unsigned short wQueryKeyFlags(INAItemDescription* piServer, int bExact) {
+  unsigned short w = 0;
+  if (bExact && piServer->bPrimary()) w |= CNAItemDescription::kKeyPrimary;
+  if (piServer->bUnique()) {
+    w |= bExact ? CNAItemDescription::kKeyUnique : CNAItemDescription::kKeyDuplicates;
+  }
+  if (piServer->bDuplicates()) w |= CNAItemDescription::kKeyDuplicates;
+  if (piServer->bIsComposedKey()) w |= CNAItemDescription::kKeyComposed;
+  if (piServer->bGetAscendant(-1)) w |= CNAItemDescription::kKeyAscending;
+  if (piServer->bGetDescendant(-1)) w |= CNAItemDescription::kKeyDescending;
+  if (piServer->bGetIgnoreCase(-1)) w |= CNAItemDescription::kKeyIgnoreCase;
+  if (piServer->bGetIgnorePunctuation(-1)) w |= CNAItemDescription::kKeyIgnorePunctuation;
+  if (piServer->bGetIgnoreAccent(-1)) w |= CNAItemDescription::kKeyIgnoreAccent;
+  // A key the server names without saying its kind is at least a key with
+  // duplicates, so that the item is counted among the keys.
+  if (w <= 0x0FFF) w |= CNAItemDescription::kKeyDuplicates;
+  return w;
+}
+
+}  // namespace
+
+int CNADataSourceDescription::bCompleteDescription(CNAParsedQuery* pclInfo) {
+  m_nOrigin = ORIGIN_STATEMENT;
+  ISQLParserInformation* piInfo =
+      pclInfo != nullptr ? pclInfo->piGetParserInformationNoRef() : nullptr;
+  if (piInfo == nullptr || piInfo->piGetInfoRequete() == nullptr) return 1;
+  const int bExact = pclInfo->nGetFichierFromNbr() <= 1 ? 1 : 0;
+  int bResult = 1;
+  const int nColumns = pclInfo->nGetRubriqueOUTNbr();
+  for (int i = 0; bResult && i < nColumns; ++i) {
+    bResult = _bCompleteItemDescription(pclInfo, bExact, pclInfo->piGetRubriqueOUT(i), i);
+  }
+  bool bFirst = true;
+  for (IInfoOrderBy* piOrder = pclInfo->piEnumRubriqueClauseOrder(1); piOrder != nullptr;
+       piOrder = pclInfo->piEnumRubriqueClauseOrder(0)) {
+    const int n = piOrder->nGetIndiceRubriqueOUT();
+    CNAItemDescription* pclItem = (n >= 0 && n < nGetNumItems()) ? m_tabItems[n] : nullptr;
+    if (bFirst && pclItem != nullptr) _SetBestParseItem(pclItem);
+    bFirst = false;
+    if (pclItem != nullptr) pclItem->SetSensTri(static_cast<int>(piOrder->eGetSensTri()));
+  }
+  if (!UpdateRecordSize()) bResult = 0;
+  return bResult;
+}
+
+int CNADataSourceDescription::_bCompleteItemDescription(CNAParsedQuery* pclInfo, int bExact,
+                                                        IInfoRubrique* piColumn, int i) {
+  if (piColumn == nullptr) return 0;
+  INAItemDescription* piServer = pclInfo->piGetItemDescription(piColumn);
+  int bResult;
+  if (i < nGetNumItems()) {
+    bResult = _bCompleteExistingItem(pclInfo, bExact, piColumn, piServer, m_tabItems[i]);
+  } else if (piServer != nullptr) {
+    // A composed key of the server is no column of the result.
+    bResult = piServer->bIsComposedKey()
+                  ? 1
+                  : _bAjouteItemDescription(piServer, pclInfo, piColumn, bExact);
+  } else {
+    bResult = _bAjouteItemDescription(piColumn);
+  }
+  if (piServer != nullptr) piServer->nExternalRelease();
+  return bResult;
+}
+
+int CNADataSourceDescription::_bCompleteExistingItem(CNAParsedQuery* pclInfo, int bExact,
+                                                     IInfoRubrique* piColumn,
+                                                     INAItemDescription* piServer,
+                                                     CNAItemDescription* pclItem) {
+  int nKeyPlace = -1;
+  for (int k = 0; k < m_tabKeys.nGetNbElement(); ++k) {
+    if (m_tabKeys[k] == pclItem) nKeyPlace = k;
+  }
+  const bool bWasMemo = pclItem->bMemo() != 0;
+  pclItem->SetCalculated(piColumn->bCalcul());
+  int bResult = 1;
+  if (piServer != nullptr) {
+    // An item already among the keys keeps its place there.
+    const int nKeyIndex = nKeyPlace >= 0 ? nKeyPlace : nGetNumKeys();
+    bResult = pclItem->bCompleteDescription(piServer, bExact, static_cast<unsigned int>(nKeyIndex));
+  } else if (piColumn->bCalcul()) {
+    bResult = pclItem->bCompleteDescriptionCalcul(piColumn);
+  }
+  const bool bIsKey = pclItem->bIsKey() != 0;
+  if (bIsKey && nKeyPlace < 0) {
+    pclItem->bSetKeyIndice(nGetNumKeys());
+    if (!_AddKey(pclItem)) bResult = 0;
+  } else if (!bIsKey && nKeyPlace >= 0) {
+    _RemoveKey(pclItem);
+    pclItem->bSetKeyIndice(-1);
+  }
+  const bool bIsMemo = pclItem->bMemo() != 0;
+  if (bIsMemo && !bWasMemo) {
+    if (!m_tabMemos.Ajoute(pclItem)) bResult = 0;
+  } else if (!bIsMemo && bWasMemo) {
+    _RemoveMemo(pclItem);
+  }
+  if (!bResult && m_pclError != nullptr && (bIsKey || bIsMemo)) {
+    m_pclError->pclGetXError()->SetErrorNoMemory();
+  }
+  if (bResult) _SetSourceTable(pclItem, pclInfo, piColumn);
+  return bResult;
+}
+
+void CNADataSourceDescription::_RemoveMemo(CNAItemDescription* pclItem) {
+  for (int i = 0; i < m_tabMemos.nGetNbElement(); ++i) {
+    if (m_tabMemos[i] == pclItem) {
+      m_tabMemos.Supprime(i, 1);
+      return;
+    }
+  }
+}
+
+int CNADataSourceDescription::_bAjouteItemDescription(INAItemDescription* piServer,
+                                                      CNAParsedQuery* pclInfo,
+                                                      IInfoRubrique* piColumn, int bExact) {
+  CNAItemDescription* pclItem = _pclNewItem();
+  if (pclItem == nullptr) return 0;
+  pclItem->AddRef();  // held while it is filled
+  const wchar_t* pszName = piColumn->pszGetNom();
+  if (bEmpty(pszName)) pszName = piServer->pszGetName();
+  int nKeyIndex = -1;
+  unsigned short wKeyFlags = 0;
+  if (piServer->bIsKey()) {
+    nKeyIndex = nGetNumKeys();
+    wKeyFlags = wQueryKeyFlags(piServer, bExact);
+  }
+  int bResult = pclItem->bInit(
+      pszName, piServer->pszGetSourceName(), piServer->pszGetNameInSource(),
+      piServer->nGetDimension(), piServer->nGetItemSize(),
+      static_cast<int>(piServer->eNAGetItemType()), nGetNumItems(), nKeyIndex, wKeyFlags,
+      piServer->nGetIntegerPart(), piServer->nGetDecimalPart(), piServer->vpiGetEnumerationVM(),
+      piServer->vpiGetCombinaisonVM());
+  if (bResult) {
+    pclItem->SetCaption(piServer->pszGetCaption());
+    _SetSourceTable(pclItem, pclInfo, piColumn);
+    if (!_AddItem(pclItem)) {
+      if (m_pclError != nullptr) m_pclError->pclGetXError()->SetErrorNoMemory();
+      bResult = 0;
+    }
+  }
+  pclItem->nRelease();
+  return bResult;
+}
+
+int CNADataSourceDescription::_bAjouteItemDescription(IInfoRubrique* piColumn) {
+  CNAItemDescription* pclItem = _pclNewItem();
+  if (pclItem == nullptr) return 0;
+  pclItem->AddRef();  // held while it is filled
+  int bResult = pclItem->bInit(piColumn->pszGetNom(), nullptr, nullptr, 1,
+                               piColumn->nGetTaille(),
+                               g_eGetNAItemType(static_cast<int>(piColumn->eGetZBType())),
+                               nGetNumItems(), -1, 0, 0, 0, nullptr, nullptr);
+  if (bResult) {
+    pclItem->SetCalculated(piColumn->bCalcul());
+    if (!_AddItem(pclItem)) {
+      if (m_pclError != nullptr) m_pclError->pclGetXError()->SetErrorNoMemory();
+      bResult = 0;
+    }
+  }
+  pclItem->nRelease();
+  return bResult;
+}
+
+void CNADataSourceDescription::_SetSourceTable(CNAItemDescription* pclItem,
+                                               CNAParsedQuery* pclInfo,
+                                               IInfoRubrique* piColumn) {
+  if (piColumn->bCalcul()) return;
+  const wchar_t* pszTable = piColumn->pszGetNomFichier();
+  // A column read through an alias: its table is named as such.
+  if (!bSameName(pszTable, piColumn->pszGetNomTableAlias())) {
+    pclItem->SetSourceTable(pszTable);
+    return;
+  }
+  if (const wchar_t* pszPhysical = pclInfo->pszGetPhysicalName(pszTable)) {
+    pclItem->SetSourceTable(pszPhysical);
+    return;
+  }
+  INADataSourceDescription* piSource = pclInfo->piGetNADataSourceDescription(pszTable);
+  if (piSource == nullptr) return;
+  const wchar_t* pszDBName = piSource->pszGetDBTableName();
+  if (!bEmpty(pszDBName)) pclItem->SetSourceTable(pszDBName);
+  piSource->nExternalRelease();
 }

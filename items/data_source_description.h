@@ -31,6 +31,8 @@
 
 class CNAConnectionDescription;
 class CNAError;
+class CNAParsedQuery;
+class IInfoRubrique;
 class CNAResultColumns;
 class CNAStatementSQL;
 template <class T>
@@ -123,6 +125,14 @@ class CNADataSourceDescription : public INADataSourceDescription {
   // statement; an empty logical name becomes (both names) the decimal text
   // of the statement's address. The answer of _bInitItems.
   int bInitDataSourceDescriptionFromStatement(CNAResultColumns* piStatement);
+  // Completes the description from the server's parsed query: the items
+  // the description holds (one per result column, or none) are completed,
+  // the missing ones appended, one per output column in order; the first
+  // ORDER BY item's item becomes the best item and every ORDER BY item's
+  // item takes its direction; then the layout. Origin statement. A query
+  // without parts changes nothing else and answers 1. Keys and memos stay
+  // in step with the items: every key's index is its place among the keys.
+  int bCompleteDescription(CNAParsedQuery* pclInfo);
   // A new item from the driver's factory, initialised with these values (a
   // physical index of -1 becomes the item count) and added whatever bInit
   // answered; answers bInit's answer. 0 and the out-of-memory error when no
@@ -164,6 +174,21 @@ class CNADataSourceDescription : public INADataSourceDescription {
 
  private:
   int _bInitItems(CNAResultColumns* piStatement);
+  // One output column i of a parsed query: completes item i or appends one.
+  int _bCompleteItemDescription(CNAParsedQuery* pclInfo, int bExact, IInfoRubrique* piColumn,
+                                int i);
+  // Item i completed from the server's item (may be null).
+  int _bCompleteExistingItem(CNAParsedQuery* pclInfo, int bExact, IInfoRubrique* piColumn,
+                             INAItemDescription* piServerItem, CNAItemDescription* pclItem);
+  // A new item from the server's item of an output column.
+  int _bAjouteItemDescription(INAItemDescription* piServerItem, CNAParsedQuery* pclInfo,
+                              IInfoRubrique* piColumn, int bExact);
+  // A new item from an output column alone.
+  int _bAjouteItemDescription(IInfoRubrique* piColumn);
+  // The source table of a query column (none for a computed one).
+  void _SetSourceTable(CNAItemDescription* pclItem, CNAParsedQuery* pclInfo,
+                       IInfoRubrique* piColumn);
+  void _RemoveMemo(CNAItemDescription* pclItem);
   // The item factory's answer, or 0 with the out-of-memory error.
   CNAItemDescription* _pclNewItem();
   int _bImportItems(int nOption);

@@ -8,6 +8,7 @@
 #include "driver/na_error.h"
 #include "items/data_source_description.h"
 #include "items/item_types.h"
+#include "kq230/sql_parser_interface.h"
 
 namespace {
 
@@ -598,4 +599,62 @@ stNATypeItemFacts CNAItemDescription::s_stGetTypeFacts(INAItemDescription* piIte
   st.nIntegerPart = piItem->nGetIntegerPart();
   st.nDecimalPart = piItem->nGetDecimalPart();
   return st;
+}
+
+// ---------------------------------------------------------------------------
+// Completion of a computed column of a query
+
+int CNAItemDescription::bCompleteDescriptionCalcul(IInfoRubrique* piColumn) {
+  if (piColumn == nullptr) return 0;
+  // Language type of a wide-text value.
+  constexpr unsigned short kVxPSTRW = 110;
+  // Operators that make a text expression 8-bit.
+  constexpr int kOpAnsiText1 = 95, kOpAnsiText2 = 96;
+  // Engine type codes with their own size rule.
+  constexpr int kZBNone = 0, kZBDecimal = 41, kZBMemoText = 29, kZBMemoBinary = 30,
+                kZBMemoUnicode = 40;
+  m_strNameInSource = m_strName.pszGet();
+  m_strSourceName.Vide();
+  m_bCalculated = piColumn->bCalcul();
+  const int nZBType = static_cast<int>(piColumn->eGetZBType());
+  if (nZBType == kZBDecimal || nZBType == kZBNone) return 1;
+  if (IExpOpExpression* piExpression = piColumn->piGetExpression()) {
+    const int nOperator = static_cast<int>(piExpression->eGetOperateur());
+    piExpression->Release();
+    if (nOperator == kOpAnsiText1 || nOperator == kOpAnsiText2) {
+      if (m_nType == kUnicode) {
+        m_nType = kTexte;
+        m_nItemSize /= 2;
+      } else if (m_nType == kMemoUnicode) {
+        m_nType = kMemoTexte;
+      }
+      m_clDefault.__SetType(kVxPSTRW, 0);
+      m_clDefault.SetNull(true);
+      return 1;
+    }
+  }
+  // A memo expression that the result describes as a fixed text, binary or
+  // Unicode column stays that column: retyping it as a memo of the fixed
+  // column's size would give a memo slot of the wrong width.
+  if ((nZBType == kZBMemoText && m_nType == kTexte) ||
+      (nZBType == kZBMemoBinary && m_nType == kBinaire) ||
+      (nZBType == kZBMemoUnicode && m_nType == kUnicode)) {
+    return 1;
+  }
+  if (nZBType == kZBMemoText || nZBType == kZBMemoBinary || nZBType == kZBMemoUnicode) {
+    m_nItemSize = 8;
+  } else {
+    const int nSize = piColumn->nGetTaille();
+    // A size the parser cannot give stays what the result column said.
+    if (nSize > 0) m_nItemSize = nSize;
+  }
+  const int nNewType = CNADataSourceDescription::g_eGetNAItemType(nZBType);
+  if (m_nType == kDecimal && nNewType != kDecimal) {
+    m_nIntegerDigits = 0;
+    m_nDecimalDigits = 0;
+  }
+  m_nType = nNewType;
+  if (g_bIsMemo(m_nType)) m_nItemSize = 8;  // a memo's slot in the record
+  UpdateDefaultValueType();
+  return 1;
 }

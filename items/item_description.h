@@ -30,6 +30,7 @@
 
 class CNAConnectionDescription;
 class CNADataSourceDescription;
+class IInfoRubrique;
 
 class CNAItemDescription : public INAItemDescription {
  public:
@@ -195,6 +196,9 @@ class CNAItemDescription : public INAItemDescription {
   int bChangeType(INAItemDescription* piOther, int bKeepAutoId);
   int bChangeType(CNAItemDescription* pclOther, int bKeepAutoId);
   int bCompleteDescription(INAItemDescription* piOther, int bExact, unsigned int nKeyIndex);
+  // Completes a computed column of a query from the parser's output column:
+  // no source, its engine type turned into the item's type and size.
+  int bCompleteDescriptionCalcul(IInfoRubrique* piColumn);
   int bTypeMatch(INAItemDescription* piOther, int bAnsi, int bLenient);
   int eNAGetDBType(CNAConnectionDescription* pclConnection);
 

@@ -1,8 +1,8 @@
-// eNA_ITEMTYPE: the type of every item (column, key component, parameter) of
-// the native access, its wide names, the two fixed tables between item types
-// and the type codes of the language's dynamic value (CAny), and the small
-// predicates on item types that the value holders, the SQL type map, the
-// columns and the item descriptions use.
+// The item types of the native access (the enumeration eNA_ITEMTYPE itself
+// is the boundary's: kq230/item_type.h): their wide names, the two fixed
+// tables between item types and the type codes of the language's dynamic
+// value (CAny), and the small predicates on item types that the value
+// holders, the SQL type map, the columns and the item descriptions use.
 //
 // The two tables are not inverse to each other: several item types go to one
 // language type (text, memo text and image to DSTRA; the binary memos and the
@@ -14,46 +14,9 @@
 #ifndef KQ230_ITEMS_ITEM_TYPES_H_
 #define KQ230_ITEMS_ITEM_TYPES_H_
 
-class INAItemDescription;
+#include "kq230/item_type.h"
 
-// Stored as a 32-bit int (the server's item descriptions answer it through
-// their table of operations). Value 8 is a hole: 34 codes, 33 named types.
-// The boundary headers declare it opaquely (`enum eNA_ITEMTYPE : int;`).
-enum eNA_ITEMTYPE : int {
-  NA_IT_EMPTY = 0,
-  NA_IT_IDAUTO = 1,
-  NA_IT_TEXTE = 2,
-  NA_IT_I2 = 3,
-  NA_IT_I1 = 4,
-  NA_IT_I4 = 5,
-  NA_IT_R4 = 6,
-  NA_IT_R8 = 7,
-  NA_IT_UI2 = 9,
-  NA_IT_DATE6 = 10,
-  NA_IT_HEURE = 11,
-  NA_IT_UI1 = 12,
-  NA_IT_REELTURBO = 13,
-  NA_IT_DATE8 = 14,
-  NA_IT_MEMOTEXTE = 15,
-  NA_IT_MEMOBINAIRE4 = 16,
-  NA_IT_MONETAIRE = 17,
-  NA_IT_MEMOBINAIRE = 18,
-  NA_IT_I8 = 19,
-  NA_IT_UI8 = 20,
-  NA_IT_IMAGE = 21,
-  NA_IT_UI4 = 22,
-  NA_IT_BINAIRE = 23,
-  NA_IT_DATETIME = 24,
-  NA_IT_TIMELENGHT = 25,
-  NA_IT_CHAR = 26,
-  NA_IT_BOOLEEN = 27,
-  NA_IT_IDAUTO4 = 28,
-  NA_IT_UNICODE = 29,
-  NA_IT_MEMOUNICODE = 30,
-  NA_IT_DECIMAL = 31,
-  NA_IT_ENUMERATION = 32,
-  NA_IT_COMBINAISON = 33,
-};
+class INAItemDescription;
 
 // The highest item type code.
 inline constexpr int kNAItemTypeLast = 33;

@@ -264,6 +264,14 @@ int CMySQLConnection::_bOpenCreate(CNAError* pclError, int bCreate) {
         bDone = false;
     }
   }
+  // A session left at code page 1252 (no Unicode wanted, or a client library
+  // too old for it) must speak latin1, the server's name for that code page:
+  // at the client library's default character set (utf8mb4 for Connector/C 3)
+  // the server would read the driver's 8-bit texts as UTF-8 and send UTF-8
+  // back. A server older than 4.1 has no session character set to set.
+  if (bDone && nGetConnectionCodePage() == 1252 && bServerVersionGreaterThan4_1() &&
+      !bExecuteQueryNoResult(pclError, L"SET NAMES 'latin1'"))
+    bDone = false;
   if (!bDone) {
     _DropHandle();
     return 0;

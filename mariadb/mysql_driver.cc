@@ -10,8 +10,11 @@
 #include "items/item_services.h"
 #include "items/convert_variant.h"
 #include "items/data_source_description.h"
+#include "items/column.h"
 #include "items/item_description.h"
 #include "mariadb/mysql_connection.h"
+#include "sqlbuilder/command.h"
+#include "sqlbuilder/parameter.h"
 #include "tables/na_data_access.h"
 #include "tables/na_table.h"
 
@@ -85,6 +88,26 @@ void* CMySQLDriver::pclAllocDataSourceDescription(CNAConnectionDescription* pclC
 
 void* CMySQLDriver::pclAllocItemDescription() {
   return new (std::nothrow) CNAItemDescription();
+}
+
+void* CMySQLDriver::pclAllocColumn(CNAError* pclError, void* piItem) const {
+  auto* piDescription = static_cast<INAItemDescription*>(piItem);
+  if (piDescription == nullptr) return nullptr;
+  const int eType = piDescription->eNAGetItemType();
+  if (eType < 1 || eType > 31 || eType == 8) return nullptr;
+  return new (std::nothrow) CNASQLColumn(pclError, piDescription);
+}
+
+void* CMySQLDriver::pclAllocCommand(CNAError* pclError,
+                                    CNAConnectionDescription* pclConnection) const {
+  if (pclConnection == nullptr) return nullptr;
+  return new (std::nothrow) CNACommand(pclError, pclConnection);
+}
+
+void* CMySQLDriver::pclAllocParameter(void* pclVariant, unsigned int nIndex, unsigned int nFlags,
+                                      const wchar_t* pszName) {
+  return new (std::nothrow)
+      CNAParameter(static_cast<CNAConvertVariant*>(pclVariant), nIndex, nFlags, pszName);
 }
 
 int CMySQLDriver::g_NATermModule() {

@@ -60,6 +60,18 @@ class CMySQLDriver : public CNADriver {
                                       CNAError* pclError) const override;
   // a CNAItemDescription (items/item_description.h).
   void* pclAllocItemDescription() override;
+  // a CNASQLColumn (items/column.h) of the item piItem (an
+  // INAItemDescription*) on the error, for the item types 1 to 31 but 8;
+  // null for any other type.
+  void* pclAllocColumn(CNAError* pclError, void* piItem) const override;
+  // The SQL builder's objects, likewise: a CNACommand (sqlbuilder/command.h)
+  // on the error and connection (null without a connection);
+  void* pclAllocCommand(CNAError* pclError, CNAConnectionDescription* pclConnection) const override;
+  // a CNAParameter (sqlbuilder/parameter.h) holding pclVariant, a
+  // CNAConvertVariant (counted by the parameter), at the position, with the
+  // flags and the name.
+  void* pclAllocParameter(void* pclVariant, unsigned int nIndex, unsigned int nFlags,
+                          const wchar_t* pszName) override;
 
   // Locks a table (bSQLBloqueTable) or the tables of a parsed query
   // (bSQLBloqueRequete) on a registered connection until its transaction

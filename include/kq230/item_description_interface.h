@@ -23,16 +23,14 @@
 #ifndef KQ230_ITEM_DESCRIPTION_INTERFACE_H_
 #define KQ230_ITEM_DESCRIPTION_INTERFACE_H_
 
+#include "kq230/item_type.h"
+
 class CAny;
 template <class T>
 class CXYString;
 class INAContext;
 class INADataSourceDescription;
 class INALink;  // a link between two descriptions (not offered by the driver)
-
-// The type of an item: a plain enumeration stored as a 32-bit int; its
-// values and names live in items/item_types.h.
-enum eNA_ITEMTYPE : int;
 
 // The server's enumeration and combination objects. An item holds one
 // reference on each it carries: slot 0 takes a reference, slot 1 drops one;

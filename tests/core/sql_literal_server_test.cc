@@ -96,16 +96,9 @@ ClientLibrary* SqlLiteralServer::library_ = nullptr;
 MariadbServer SqlLiteralServer::server_;
 std::string SqlLiteralServer::setup_error_;
 
-// OpenSSL, which the client library loads, stays loaded and initialised for
-// the process once started. Loading the client library once before main makes
-// both count in the start of the program's leak balance, like any library the
-// program keeps loaded (tests/support/leak_check.h ends OpenSSL itself).
-[[maybe_unused]] const bool gbClientLibraryLoadedBeforeMain = [] {
-  ClientLibrary library;
-  std::string error;
-  library.Load(&error);  // a failure shows again, and fails, in SetUpTestSuite
-  return true;
-}();
+// Before main: see KeepClientLibraryForTheProgram.
+[[maybe_unused]] const bool gbClientLibraryKept =
+    kq230::test_support::KeepClientLibraryForTheProgram();
 
 std::string Bytes(int nCodePage, const std::wstring& w) {
   if (w.empty()) return "";

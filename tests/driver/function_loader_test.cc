@@ -14,6 +14,7 @@
 
 #include "core/error_object.h"
 #include "driver/na_error.h"
+#include "tests/mariadb/client_library.h"
 #include "tests/support/bound_framework.h"
 
 // Every change of the working directory in this program is counted: the
@@ -38,22 +39,9 @@ extern "C" int fchdir(int nFd) {
 
 namespace {
 
-// Once initialised, OpenSSL (which the client library loads) stays loaded and
-// keeps its initialisation for the process. Loading and initialising the
-// client library once before main makes both part of the start of the
-// program's leak balance (tests/support/leak_check.h); the balance ends
-// OpenSSL itself.
-[[maybe_unused]] const bool gbClientLibraryLoadedBeforeMain = [] {
-  void* h = dlopen("libmariadb.so.3", RTLD_NOW | RTLD_LOCAL);
-  if (h == nullptr) return false;  // the tests that need it fail on their own
-  using InitFn = int (*)(int, char**, char**);
-  using EndFn = void (*)();
-  auto pfnInit = reinterpret_cast<InitFn>(dlsym(h, "mysql_server_init"));
-  auto pfnEnd = reinterpret_cast<EndFn>(dlsym(h, "mysql_server_end"));
-  if (pfnInit != nullptr && pfnEnd != nullptr && pfnInit(0, nullptr, nullptr) == 0) pfnEnd();
-  dlclose(h);
-  return true;
-}();
+// Before main: see KeepClientLibraryForTheProgram.
+[[maybe_unused]] const bool gbClientLibraryKept =
+    kq230::test_support::KeepClientLibraryForTheProgram();
 
 std::wstring Wide(const std::string& s) {
   return std::wstring(s.begin(), s.end());  // the build paths are ASCII

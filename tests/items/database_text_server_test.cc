@@ -28,14 +28,12 @@
 #include <string>
 #include <vector>
 
-#include "driver/function_loader.h"
 #include "driver/na_error.h"
 #include "items/convert_variant.h"
 #include "items/item_description.h"
 #include "mariadb/mysql_connection.h"
 #include "tests/mariadb/client_library.h"
-#include "tests/mariadb/host_connection_fake.h"
-#include "tests/mariadb/server_env.h"
+#include "tests/mariadb/server_session.h"
 #include "tests/support/program_end.h"
 #include "tests/values/bound_values.h"
 
@@ -43,8 +41,6 @@ namespace kqtest {
 namespace {
 
 [[maybe_unused]] const bool gbClientLibraryKept = kq230::test_support::KeepClientLibraryForTheProgram();
-
-std::wstring Wide(const std::string& s) { return std::wstring(s.begin(), s.end()); }
 
 template <typename T>
 std::string Le(T v) {
@@ -297,69 +293,30 @@ constexpr unsigned char kFill = 0xAB;
 
 class DatabaseTextServer : public BoundValuesTest {
  protected:
-  static void SetUpTestSuite() {
-    kq230::test_support::ReadMariadbServer(KQ_DEFAULT_MARIADB_ENV, &server_, &setup_error_);
-  }
+  static void SetUpTestSuite() { ServerSession::ReadServer(); }
   static void TearDownTestSuite() {
-    CMySQLConnection::g_TermNativeLibrary();
-    CNAFunctionLoader::g_Term();
-    kq230::test_support::MariadbServer none;
-    std::swap(server_, none);
-    std::string().swap(setup_error_);
+    ServerSession::EndClientLibrary();
+    ServerSession::ForgetServer();
   }
   void SetUp() override {
     BoundValuesTest::SetUp();
-    ASSERT_EQ(setup_error_, "");
-    m_host.user = Wide(server_.user);
-    m_host.password = Wide(server_.password);
-    m_host.defaultDatabase = Wide(server_.database);
-    m_host.dataSource = L"localhost";
-    m_host.extended = L"Unix Socket=" + Wide(server_.socket);
-    m_pcl = new CMySQLConnection(L"Connection=dbtext", &m_host);
-    m_pcl->AddRef();
-    CNAError clError;
-    ASSERT_EQ(m_pcl->bOpen(&clError), 1) << clError.StringDump().pszGet();
-    ASSERT_EQ(m_pcl->nGetConnectionCodePage(), 65001) << "the connection is not utf8mb4";
+    ASSERT_TRUE(m_session.bOpen(L"Connection=dbtext"));
+    m_pcl = m_session.pclConnection();
     // Zero dates are kept; TIMESTAMP reads back as written.
     Run("SET SESSION sql_mode = 'STRICT_ALL_TABLES', time_zone = '+00:00'");
   }
   void TearDown() override {
-    CNAError clError;
-    if (m_pcl != nullptr) {
-      m_pcl->bClose(&clError);
-      m_pcl->nRelease();
-    }
-    EXPECT_EQ(m_host.nOutstanding(), 0);
-    CMySQLConnection::g_TermNativeLibrary();
-    CNAFunctionLoader::g_Term();
+    m_session.Close();
+    ServerSession::EndClientLibrary();
     BoundValuesTest::TearDown();
   }
 
-  void Run(const std::string& sql) {
-    CNAError clError;
-    ASSERT_EQ(m_pcl->bExecuteQueryNoResult(&clError, Wide(sql).c_str()), 1)
-        << clError.StringDump().pszGet() << "\n" << sql.substr(0, 300);
-  }
+  void Run(const std::string& sql) { ASSERT_TRUE(m_session.bRun(sql)); }
 
   // The cells of the one row of a query, as the client library gives them.
-  std::vector<std::optional<std::string>> FetchRow(const std::string& sql) {
-    std::vector<std::optional<std::string>> cells;
-    MYSQL* h = m_pcl->pGetHandle();
-    EXPECT_EQ(__mysql_real_query(h, sql.data(), sql.size()), 0) << __mysql_error(h);
-    MYSQL_RES* res = __mysql_store_result(h);
-    if (res == nullptr) return cells;
-    const unsigned int n = __mysql_num_fields(res);
-    if (MYSQL_ROW row = __mysql_fetch_row(res)) {
-      unsigned long* lengths = __mysql_fetch_lengths(res);
-      for (unsigned int i = 0; i < n; ++i) {
-        if (row[i] == nullptr)
-          cells.emplace_back(std::nullopt);
-        else
-          cells.emplace_back(std::string(row[i], lengths[i]));
-      }
-    }
-    __mysql_free_result(res);
-    return cells;
+  ServerSession::Row FetchRow(const std::string& sql) {
+    std::vector<ServerSession::Row> rows = m_session.Rows(sql);
+    return rows.empty() ? ServerSession::Row() : std::move(rows[0]);
   }
 
   // One column per case in one row of a table of the test's own; the cells.
@@ -383,14 +340,9 @@ class DatabaseTextServer : public BoundValuesTest {
 
   void CheckCells(const std::vector<Case>& cases, const std::vector<std::optional<std::string>>& cells);
 
-  static kq230::test_support::MariadbServer server_;
-  static std::string setup_error_;
-  HostConnectionFake m_host;
+  ServerSession m_session;
   CMySQLConnection* m_pcl = nullptr;
 };
-
-kq230::test_support::MariadbServer DatabaseTextServer::server_;
-std::string DatabaseTextServer::setup_error_;
 
 struct Error {
   Error() : p(new CNAError) { p->AddRef(); }

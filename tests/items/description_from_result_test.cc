@@ -19,16 +19,15 @@
 #include "mariadb/mysql_driver.h"
 #include "statements/statement_sql.h"
 #include "tests/mariadb/client_library.h"
-#include "tests/mariadb/host_connection_fake.h"
-#include "tests/mariadb/server_env.h"
+#include "tests/mariadb/server_session.h"
 #include "tests/support/bound_framework.h"
 
 namespace {
 
+using kqtest::ServerSession;
+
 [[maybe_unused]] const bool gbClientLibraryKept =
     kq230::test_support::KeepClientLibraryForTheProgram();
-
-std::wstring Wide(const std::string& s) { return std::wstring(s.begin(), s.end()); }
 
 // A statement whose result is a client-library result set: its column table
 // is built from the fields, as the back end's statement builds it. The item
@@ -92,49 +91,30 @@ class CFieldsStatement : public CNAStatementSQL {
 
 class DescriptionFromResult : public kqtest::BoundFrameworkTest {
  protected:
-  static void SetUpTestSuite() {
-    kq230::test_support::ReadMariadbServer(KQ_DEFAULT_MARIADB_ENV, &server_, &setup_error_);
-  }
-  static void TearDownTestSuite() {
-    kq230::test_support::MariadbServer none;
-    std::swap(server_, none);
-    std::string().swap(setup_error_);
-  }
+  static void SetUpTestSuite() { ServerSession::ReadServer(); }
+  static void TearDownTestSuite() { ServerSession::ForgetServer(); }
   void SetUp() override {
     BoundFrameworkTest::SetUp();
-    ASSERT_EQ(setup_error_, "");
     m_pclDriver = new CMySQLDriver();
     m_pclDriver->ExternalAddRef();
     m_pclDriver->bInitDriver();
-    m_host.user = Wide(server_.user);
-    m_host.password = Wide(server_.password);
-    m_host.defaultDatabase = Wide(server_.database);
-    m_host.dataSource = L"localhost";
-    m_host.extended = L"Unix Socket=" + Wide(server_.socket);
-    m_pclConnection = new CMySQLConnection(L"Connection=descriptions", &m_host);
-    m_pclConnection->AddRef();
     m_pclError = new CNAError;
     m_pclError->AddRef();
-    ASSERT_EQ(m_pclConnection->bOpen(m_pclError), 1) << m_pclError->StringDump().pszGet();
+    ASSERT_TRUE(m_session.bOpen(L"Connection=descriptions"));
+    m_pclConnection = m_session.pclConnection();
   }
   void TearDown() override {
     if (m_pRes != nullptr) __mysql_free_result(m_pRes);
-    for (const std::wstring& table : m_tables) Run(L"DROP TABLE IF EXISTS " + table);
-    m_pclConnection->bClose(m_pclError);
-    m_pclConnection->nRelease();
+    if (m_pclConnection != nullptr)
+      for (const std::wstring& table : m_tables) Run(L"DROP TABLE IF EXISTS " + table);
+    m_session.Close();
     m_pclError->nRelease();
     EXPECT_EQ(m_pclDriver->nExternalRelease(), 0);
-    EXPECT_EQ(m_host.nOutstanding(), 0);
-    CMySQLConnection::g_TermNativeLibrary();
-    CNAFunctionLoader::g_Term();
+    ServerSession::EndClientLibrary();
     BoundFrameworkTest::TearDown();
   }
 
-  void Run(const std::wstring& sql) {
-    CNAError clError;
-    ASSERT_EQ(m_pclConnection->bExecuteQueryNoResult(&clError, sql.c_str()), 1)
-        << clError.StringDump().pszGet();
-  }
+  void Run(const std::wstring& sql) { ASSERT_TRUE(m_session.bRun(sql)); }
   void CreateTable(const std::wstring& name, const std::wstring& body) {
     m_tables.push_back(name);
     Run(L"DROP TABLE IF EXISTS " + name);
@@ -164,9 +144,7 @@ class DescriptionFromResult : public kqtest::BoundFrameworkTest {
     return pclDesc;
   }
 
-  static kq230::test_support::MariadbServer server_;
-  static std::string setup_error_;
-  kqtest::HostConnectionFake m_host;
+  kqtest::ServerSession m_session;
   CMySQLDriver* m_pclDriver = nullptr;
   CMySQLConnection* m_pclConnection = nullptr;
   CNAError* m_pclError = nullptr;
@@ -174,8 +152,6 @@ class DescriptionFromResult : public kqtest::BoundFrameworkTest {
   std::vector<std::wstring> m_tables;
 };
 
-kq230::test_support::MariadbServer DescriptionFromResult::server_;
-std::string DescriptionFromResult::setup_error_;
 
 TEST_F(DescriptionFromResult, NamesAreKeptExactlyKeysNumberedAndTheRecordLaidOut) {
   // The server keeps names in the basic plane (it answers a character past

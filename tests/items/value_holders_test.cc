@@ -415,3 +415,36 @@ TEST_F(ValueHolders, CopiesKeepTheValueAndTheNotReadState) {
 }
 
 }  // namespace
+
+// Text of either width reaches a holder of every text type, the date and
+// time texts included, through one road: the language's cast (this used to
+// bounce between the two setters until the stack ran out).
+TEST_F(ValueHolders, TextOfEitherWidthReachesEveryTextTypeOfAnAnyHolder) {
+  const unsigned short aTypes[] = {16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 81, 110, 128, 129, 134};
+  for (unsigned short nType : aTypes) {
+    SCOPED_TRACE(nType);
+    Error err;
+    Holder wide(err.p);
+    wide->InitTypeVariantAny(nType, 0);
+    const bool bWide = wide->bSetValue(L"20240229", 8u) != 0;
+    Holder narrow(err.p);
+    narrow->InitTypeVariantAny(nType, 0);
+    const bool bNarrow = narrow->bSetValue("20240229", 8u) != 0;
+    // Either stored or refused with the conversion error, never anything else.
+    if (!bWide || !bNarrow) EXPECT_EQ(err.p->nGetUserErrorCode(), 53u);
+    if (nType == 24 || nType == 128) {
+      CAny out;
+      ASSERT_TRUE(bWide && bNarrow);
+      ASSERT_TRUE(wide->bGetValue(&out));
+      EXPECT_EQ(out.nGetTypeCode(), nType);
+      ASSERT_LT(out.__nCastTo(VX_DSTRW, nullptr, 1), 100);
+      void* pData = nullptr;
+      unsigned int nBytes = 0;
+      out.pclGetIntern()->nGetDataAdr(&pData);
+      out.pclGetIntern()->nGetUtilDataSize(&nBytes);
+      ASSERT_NE(pData, nullptr);
+      EXPECT_EQ(std::wstring(static_cast<const wchar_t*>(pData), nBytes / sizeof(wchar_t)),
+                L"20240229");
+    }
+  }
+}

@@ -70,14 +70,20 @@ bool ClientLibrary::Load(std::string* error) {
   return bound;
 }
 
-bool KeepClientLibraryForTheProgram() {
-  ClientLibrary library;
-  std::string error;
-  if (!library.Load(&error)) return false;
-  // Held by a second, never-closed reference that the library's own unload
-  // cannot take away.
-  return dlopen("libmariadb.so.3", RTLD_NOW | RTLD_NODELETE) != nullptr ||
-         dlopen("libmariadb.so", RTLD_NOW | RTLD_NODELETE) != nullptr;
+ClientLibrary& ClientLibraryForTheProgram() {
+  static ClientLibrary* library = [] {
+    // Held by a second, never-closed reference that the library's own unload
+    // cannot take away.
+    if (dlopen("libmariadb.so.3", RTLD_NOW | RTLD_NODELETE) == nullptr)
+      dlopen("libmariadb.so", RTLD_NOW | RTLD_NODELETE);
+    auto* p = new ClientLibrary;  // lives for the program
+    std::string error;
+    p->Load(&error);  // a failure shows when a test meets the library
+    return p;
+  }();
+  return *library;
 }
+
+bool KeepClientLibraryForTheProgram() { return ClientLibraryForTheProgram().init != nullptr; }
 
 }  // namespace kq230::test_support

@@ -49,15 +49,26 @@ class ClientLibrary {
   void* handle_ = nullptr;
 };
 
-// For a static initialiser of a test program that reaches the client library
-// (directly or through the driver): loads it, initialises and ends its global
-// state once, and keeps it loaded for the program. OpenSSL, which the library
-// loads and which keeps its initialisation for the process, then counts in the
-// start of the program's leak balance (tests/support/leak_check.h); and the C
-// library's bookkeeping of a library loaded and unloaded again and again (each
-// driver stop unloads it) stops changing from one test to the next. A failure
-// is left for the tests to meet: answers whether the library was found.
+// The one way a test program loads the client library before main: call
+// KeepClientLibraryForTheProgram() in a static initialiser of every program
+// that reaches the library (directly or through the driver). It loads the
+// library, binds the program's instance (ClientLibraryForTheProgram), makes
+// the library's global state, and keeps the library loaded for the program by
+// a reference its own unload cannot take away (RTLD_NODELETE). The global
+// state, and OpenSSL, which the library loads and which keeps its
+// initialisation for the process, then count in the start of the program's
+// leak balance (tests/support/leak_check.h): a test that ends the state, as
+// the driver's end does, only gives bytes back. And the C library's
+// bookkeeping of a library loaded and unloaded again and again (each driver
+// stop unloads it) stops changing from one test to the next. A failure is left for the tests to
+// meet: answers whether the library was found.
 bool KeepClientLibraryForTheProgram();
+
+// The program's own bound instance, for tests that talk to the server beside
+// the driver (SecondSession): loaded on first use, never unloaded. Its global
+// state is the library's: the driver's end of the library ends it too, and a
+// suite that needs it made again calls library_init.
+ClientLibrary& ClientLibraryForTheProgram();
 
 }  // namespace kq230::test_support
 

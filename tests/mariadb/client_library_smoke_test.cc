@@ -112,17 +112,8 @@ ClientLibrary* ClientLibrarySmokeTest::library_ = nullptr;
 MariadbServer ClientLibrarySmokeTest::server_;
 std::string ClientLibrarySmokeTest::setup_error_;
 
-// Once initialised, OpenSSL (which the client library loads) stays loaded and
-// keeps its initialisation for the process. Loading and initialising the
-// client library once before main makes both part of the start of the
-// program's leak balance (tests/support/leak_check.h), like any library that
-// the program keeps loaded; the balance ends OpenSSL itself.
-[[maybe_unused]] const bool gbClientLibraryLoadedBeforeMain = [] {
-  ClientLibrary library;
-  std::string error;
-  library.Load(&error);  // a failure shows again, and fails, in SetUpTestSuite
-  return true;
-}();
+// Before main: see KeepClientLibraryForTheProgram.
+[[maybe_unused]] const bool gbClientLibraryKept = KeepClientLibraryForTheProgram();
 
 TEST_F(ClientLibrarySmokeTest, ReadsTheServerVersionOverEachTransport) {
   for (const auto& c : kTransports) {

@@ -18,13 +18,13 @@
 namespace kqtest {
 namespace {
 
-using kq230::test_support::ClientLibraryForTests;
+using kq230::test_support::ClientLibraryForTheProgram;
 using kq230::test_support::MariadbServer;
 using kq230::test_support::SecondSession;
 using kq230::test_support::UniqueName;
 
-// Loaded before main: part of the program's starting balance.
-[[maybe_unused]] const bool gbClientLibraryLoadedBeforeMain = (ClientLibraryForTests(), true);
+// Before main: see KeepClientLibraryForTheProgram.
+[[maybe_unused]] const bool gbClientLibraryKept = kq230::test_support::KeepClientLibraryForTheProgram();
 
 std::wstring Wide(const std::string& s) { return std::wstring(s.begin(), s.end()); }
 
@@ -36,8 +36,8 @@ class ConnectionTransactionTest : public BoundFrameworkTest {
     // (TearDownTestSuite) gives back, is made again here rather than by the
     // first session of a test, so that no test counts it as its own; so is
     // the driver's loading of the library, by one opening.
-    if (ClientLibraryForTests().library_init != nullptr)
-      ClientLibraryForTests().library_init(0, nullptr, nullptr);
+    if (ClientLibraryForTheProgram().library_init != nullptr)
+      ClientLibraryForTheProgram().library_init(0, nullptr, nullptr);
     if (!setup_error_.empty()) return;
     BoundFramework binding;
     HostConnectionFake host;

@@ -17,13 +17,12 @@
 
 namespace {
 
-using kq230::test_support::ClientLibraryForTests;
 using kq230::test_support::MariadbServer;
 using kq230::test_support::SecondSession;
 using kq230::test_support::UniqueName;
 
-// Loaded before main: part of the program's starting balance.
-[[maybe_unused]] const bool gbClientLibraryLoadedBeforeMain = (ClientLibraryForTests(), true);
+// Before main: see KeepClientLibraryForTheProgram.
+[[maybe_unused]] const bool gbClientLibraryKept = kq230::test_support::KeepClientLibraryForTheProgram();
 
 std::wstring Wide(const std::string& s) { return std::wstring(s.begin(), s.end()); }
 

@@ -11,14 +11,12 @@
 #include <gtest/gtest.h>
 
 #include "core/mixed_width_concat.h"
-#include "driver/function_loader.h"
 #include "driver/na_driver.h"
 #include "driver/na_error.h"
 #include "items/item_services.h"
 #include "mariadb/mysql_connection.h"
 #include "tests/mariadb/client_library.h"
-#include "tests/mariadb/host_connection_fake.h"
-#include "tests/mariadb/server_env.h"
+#include "tests/mariadb/server_session.h"
 #include "tests/values/bound_values.h"
 #include "values/date_time_base.h"
 
@@ -27,10 +25,6 @@ namespace {
 
 [[maybe_unused]] const bool gbClientLibraryKept =
     kq230::test_support::KeepClientLibraryForTheProgram();
-
-using kq230::test_support::MariadbServer;
-
-std::wstring Wide(const std::string& s) { return std::wstring(s.begin(), s.end()); }
 
 // The UTF-8 bytes of wide text, as upper-case hexadecimal.
 std::wstring Utf8Hex(const std::wstring& text) {
@@ -82,41 +76,21 @@ class ServicesDriver : public CNADriver {
 
 class LiteralRoundTrip : public BoundValuesTest {
  protected:
-  static void SetUpTestSuite() {
-    kq230::test_support::ReadMariadbServer(KQ_DEFAULT_MARIADB_ENV, &server_, &setup_error_);
-  }
-  static void TearDownTestSuite() {
-    MariadbServer none;
-    std::swap(server_, none);
-    std::string().swap(setup_error_);
-  }
+  static void SetUpTestSuite() { ServerSession::ReadServer(); }
+  static void TearDownTestSuite() { ServerSession::ForgetServer(); }
   void SetUp() override {
     BoundValuesTest::SetUp();
-    ASSERT_EQ(setup_error_, "");
     m_pclDriver = new ServicesDriver();
     m_pclDriver->ExternalAddRef();
-    m_host.user = Wide(server_.user);
-    m_host.password = Wide(server_.password);
-    m_host.defaultDatabase = Wide(server_.database);
-    m_host.dataSource = L"localhost";
-    m_host.extended = L"Unix Socket=" + Wide(server_.socket);
-    m_pclConnection = new CMySQLConnection(L"Connection=literals", &m_host);
-    m_pclConnection->AddRef();
-    CNAError clError;
-    ASSERT_EQ(m_pclConnection->bOpen(&clError), 1) << clError.StringDump().pszGet();
-    ASSERT_EQ(m_pclConnection->nGetConnectionCodePage(), 65001);
+    ASSERT_TRUE(m_session.bOpen(L"Connection=literals"));
+    m_pclConnection = m_session.pclConnection();
   }
   void TearDown() override {
-    if (m_pclConnection != nullptr) {
-      CNAError clError;
-      m_pclConnection->bClose(&clError);
-      m_pclConnection->nRelease();
-    }
+    m_session.Close();
     if (m_pclDriver != nullptr) {
       EXPECT_EQ(m_pclDriver->nExternalRelease(), 0);
     }
-    CMySQLConnection::g_TermNativeLibrary();
-    CNAFunctionLoader::g_Term();
+    ServerSession::EndClientLibrary();
     BoundValuesTest::TearDown();
   }
 
@@ -131,31 +105,13 @@ class LiteralRoundTrip : public BoundValuesTest {
     return clOut.pszGetW();
   }
 
-  // Whether the server finds cond true (an error, false or NULL: no). A
-  // compound statement signals: DO and SELECT let a failing subquery pass.
-  bool bServerSays(const std::wstring& cond) {
-    CNAError clError;
-    const std::wstring sql = L"BEGIN NOT ATOMIC IF (" + cond +
-                             L") IS NOT TRUE THEN SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = "
-                             L"'false'; END IF; END";
-    return m_pclConnection->bExecuteQueryNoResult(&clError, sql.c_str()) == 1;
-  }
-  bool bRun(const std::wstring& sql) {
-    CNAError clError;
-    const int b = m_pclConnection->bExecuteQueryNoResult(&clError, sql.c_str());
-    EXPECT_EQ(b, 1) << clError.StringDump().pszGet();
-    return b == 1;
-  }
+  bool bServerSays(const std::wstring& cond) { return m_session.bSays(cond); }
+  bool bRun(const std::wstring& sql) { return m_session.bRun(sql); }
 
-  static MariadbServer server_;
-  static std::string setup_error_;
-  HostConnectionFake m_host;
+  ServerSession m_session;
   ServicesDriver* m_pclDriver = nullptr;
   CMySQLConnection* m_pclConnection = nullptr;
 };
-
-MariadbServer LiteralRoundTrip::server_;
-std::string LiteralRoundTrip::setup_error_;
 
 const wchar_t* const kModes[] = {nullptr, L"NO_BACKSLASH_ESCAPES"};
 

@@ -10,13 +10,11 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/function_loader.h"
 #include "driver/na_error.h"
 #include "mariadb/mysql_connection.h"
-#include "tests/mariadb/host_connection_fake.h"
-#include "tests/mariadb/server_env.h"
-#include "tests/support/bound_framework.h"
 #include "tests/mariadb/client_library.h"
+#include "tests/mariadb/server_session.h"
+#include "tests/support/bound_framework.h"
 
 namespace kqtest {
 namespace {
@@ -24,13 +22,8 @@ namespace {
 // Before main: see KeepClientLibraryForTheProgram.
 [[maybe_unused]] const bool gbClientLibraryKept = kq230::test_support::KeepClientLibraryForTheProgram();
 
-using kq230::test_support::MariadbServer;
-
-// The client library ends with the driver; here with each suite run.
-void EndClientLibrary() {
-  CMySQLConnection::g_TermNativeLibrary();
-  CNAFunctionLoader::g_Term();
-}
+// The client library ends with the driver; here with each test.
+void EndClientLibrary() { ServerSession::EndClientLibrary(); }
 
 std::wstring Wide(const std::string& s) { return std::wstring(s.begin(), s.end()); }
 
@@ -49,18 +42,14 @@ unsigned FreePort() {
 
 class MySQLConnectionTest : public BoundFrameworkTest {
  protected:
-  static void SetUpTestSuite() {
-    kq230::test_support::ReadMariadbServer(KQ_DEFAULT_MARIADB_ENV, &server_, &setup_error_);
-  }
+  static void SetUpTestSuite() { ServerSession::ReadServer(); }
   static void TearDownTestSuite() {
     EndClientLibrary();
-    MariadbServer none;
-    std::swap(server_, none);
-    std::string().swap(setup_error_);
+    ServerSession::ForgetServer();
   }
   void SetUp() override {
     BoundFrameworkTest::SetUp();
-    ASSERT_EQ(setup_error_, "");
+    ASSERT_EQ(ServerSession::SetupError(), "");
   }
   // Each test ends the client library it loaded, as the driver's termination
   // does: its global state belongs to the test that made it.
@@ -69,21 +58,15 @@ class MySQLConnectionTest : public BoundFrameworkTest {
     BoundFrameworkTest::TearDown();
   }
 
-  enum Transport { kTcp, kSocket };
+  static const kq230::test_support::MariadbServer& Server() { return ServerSession::Server(); }
+  static constexpr ServerSession::Transport kTcp = ServerSession::kTcp;
+  static constexpr ServerSession::Transport kSocket = ServerSession::kSocket;
+  using Transport = ServerSession::Transport;
 
   // The fake describes the fixture's server over the transport; extra goes
   // after the transport's keyword.
   void Describe(Transport transport, const std::wstring& extra = L"") {
-    m_host.user = Wide(server_.user);
-    m_host.password = Wide(server_.password);
-    m_host.defaultDatabase = Wide(server_.database);
-    if (transport == kTcp) {
-      m_host.dataSource = Wide(server_.host);
-      m_host.extended = L"Server Port=" + std::to_wstring(server_.port) + extra;
-    } else {
-      m_host.dataSource = L"localhost";
-      m_host.extended = L"Unix Socket=" + Wide(server_.socket) + extra;
-    }
+    ServerSession::Describe(&m_host, transport, extra);
   }
 
   CMySQLConnection* Make() {
@@ -92,20 +75,9 @@ class MySQLConnectionTest : public BoundFrameworkTest {
     return p;
   }
 
-  // Runs SQL that must succeed only when cond holds on the server.
-  static int bServerSays(CMySQLConnection* p, const std::wstring& cond) {
-    CNAError clError;
-    std::wstring sql = L"DO IF(" + cond + L", 1, (SELECT 1 UNION SELECT 2))";
-    return p->bExecuteQueryNoResult(&clError, sql.c_str());
-  }
-
-  static MariadbServer server_;
-  static std::string setup_error_;
   HostConnectionFake m_host;
 };
 
-MariadbServer MySQLConnectionTest::server_;
-std::string MySQLConnectionTest::setup_error_;
 
 TEST_F(MySQLConnectionTest, OpensByTcpAndBySocketInUtf8mb4) {
   for (Transport t : {kTcp, kSocket}) {
@@ -124,8 +96,12 @@ TEST_F(MySQLConnectionTest, OpensByTcpAndBySocketInUtf8mb4) {
     EXPECT_EQ(p->bClientVersionGreaterThan4_1(), 1);
     EXPECT_EQ(p->bUnicodeSupport(), 1);
     EXPECT_EQ(p->nGetConnectionCodePage(), 65001);
+    // The check itself tells a false condition.
+    EXPECT_FALSE(bServerSays(p, L"DATABASE() = 'no such database'"));
+    EXPECT_FALSE(bServerSays(p, L"NULL"));
     EXPECT_TRUE(bServerSays(p, L"@@character_set_client = 'utf8mb4'"));
-    EXPECT_TRUE(bServerSays(p, L"DATABASE() = '" + Wide(server_.database) + L"'"));
+    EXPECT_TRUE(bServerSays(p, L"@@character_set_results = 'utf8mb4'"));
+    EXPECT_TRUE(bServerSays(p, L"DATABASE() = '" + Wide(Server().database) + L"'"));
     EXPECT_EQ(p->bClose(&clError), 1);
     EXPECT_EQ(p->bIsOpen(), 0);
     EXPECT_EQ(p->bClose(&clError), 1);
@@ -147,6 +123,13 @@ TEST_F(MySQLConnectionTest, AnOldClientLibraryKeepsCodePage1252) {
   EXPECT_EQ(p->bClientVersionGreaterThan4_1(), 0);
   EXPECT_EQ(p->bUnicodeSupport(), 0);
   EXPECT_EQ(p->nGetConnectionCodePage(), 1252);
+  // The session speaks the code page the driver writes and reads: latin1
+  // (the server's code page 1252), not the library's default utf8mb4.
+  for (const wchar_t* pszVariable : {L"@@character_set_client", L"@@character_set_connection",
+                                     L"@@character_set_results"})
+    EXPECT_TRUE(bServerSays(p, std::wstring(pszVariable) + L" = 'latin1'")) << pszVariable;
+  // An 8-bit text of the driver reaches the server as the characters meant.
+  EXPECT_TRUE(bServerSays(p, L"'\u00E9\u20AC' = _utf8mb4 X'C3A9E282AC'"));
   p->bClose(&clError);
   p->nRelease();
   EndClientLibrary();
@@ -163,7 +146,7 @@ TEST_F(MySQLConnectionTest, AFailingMysqlInitAnswersZeroWithItsOwnError) {
   EXPECT_EQ(clError.pclGetXError()->nGetUserErrorCode(), 78u);
   std::wstring dump = clError.StringDump().pszGet();
   EXPECT_NE(dump.find(L"mysql_init returned NULL"), std::wstring::npos) << dump.c_str();
-  EXPECT_EQ(dump.find(Wide(server_.password)), std::wstring::npos);
+  EXPECT_EQ(dump.find(Wide(Server().password)), std::wstring::npos);
   p->nRelease();
   EndClientLibrary();
 }
@@ -183,7 +166,7 @@ TEST_F(MySQLConnectionTest, CreateModeMakesAMissingDatabaseAndPlainModeReports10
     EXPECT_EQ(p->bIsOpen(), 0);
     EXPECT_EQ(p->pGetHandle(), nullptr);
     std::wstring dump = clError.StringDump().pszGet();
-    EXPECT_EQ(dump.find(Wide(server_.password)), std::wstring::npos);
+    EXPECT_EQ(dump.find(Wide(Server().password)), std::wstring::npos);
   }
   CNAError clError;
   ASSERT_EQ(p->bOpenCreate(&clError), 1) << clError.StringDump().pszGet();
@@ -221,18 +204,18 @@ TEST_F(MySQLConnectionTest, BadInputAnswersZeroWithTheServersCodeAndNoPassword) 
     std::wstring dataSource, user, password, database, extended;
     unsigned codes[2];
   };
-  std::wstring user = Wide(server_.user), password = Wide(server_.password);
-  std::wstring port = L"Server Port=" + std::to_wstring(server_.port);
+  std::wstring user = Wide(Server().user), password = Wide(Server().password);
+  std::wstring port = L"Server Port=" + std::to_wstring(Server().port);
   const Case cases[] = {
-      {"wrong password", kTcp, Wide(server_.host), user, L"Wrong-Secret-9", L"kqtest", port,
+      {"wrong password", kTcp, Wide(Server().host), user, L"Wrong-Secret-9", L"kqtest", port,
        {1045, 1045}},
-      {"unknown user", kTcp, Wide(server_.host), L"nobody", password, L"kqtest", port,
+      {"unknown user", kTcp, Wide(Server().host), L"nobody", password, L"kqtest", port,
        {1045, 1045}},
       {"no listener", kTcp, L"127.0.0.1", user, password, L"kqtest",
        L"Server Port=" + std::to_wstring(FreePort()), {2002, 2003}},
       {"missing socket", kSocket, L"localhost", user, password, L"kqtest",
        L"Unix Socket=/nonexistent/kq-missing.sock", {2002, 2002}},
-      {"unreadable SSL key", kTcp, Wide(server_.host), user, password, L"kqtest",
+      {"unreadable SSL key", kTcp, Wide(Server().host), user, password, L"kqtest",
        port + L";SSL Key=/nonexistent/key.pem;SSL Cert=/nonexistent/cert.pem", {2026, 2026}},
   };
   for (const Case& c : cases) {

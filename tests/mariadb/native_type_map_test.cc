@@ -9,14 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "driver/function_loader.h"
 #include "driver/na_error.h"
 #include "items/sql_type_map.h"
 #include "mariadb/mysql_connection.h"
 #include "mariadb/mysql_driver.h"
 #include "tests/mariadb/client_library.h"
-#include "tests/mariadb/host_connection_fake.h"
-#include "tests/mariadb/server_env.h"
+#include "tests/mariadb/server_session.h"
 #include "tests/support/bound_framework.h"
 
 namespace kqtest {
@@ -36,63 +34,27 @@ std::wstring FromUtf8(const std::string& s) {
 
 class NativeTypeMap : public BoundFrameworkTest {
  protected:
-  static void SetUpTestSuite() {
-    kq230::test_support::ReadMariadbServer(KQ_DEFAULT_MARIADB_ENV, &server_, &setup_error_);
-  }
+  static void SetUpTestSuite() { ServerSession::ReadServer(); }
   static void TearDownTestSuite() {
-    CMySQLConnection::g_TermNativeLibrary();
-    CNAFunctionLoader::g_Term();
-    kq230::test_support::MariadbServer none;
-    std::swap(server_, none);
-    std::string().swap(setup_error_);
+    ServerSession::EndClientLibrary();
+    ServerSession::ForgetServer();
   }
   void SetUp() override {
     BoundFrameworkTest::SetUp();
-    ASSERT_EQ(setup_error_, "");
     // The connection makes its map through the item layer's services, which
     // the back end's driver object holds.
     m_pclDriver = new CMySQLDriver;
-    m_host.user = Wide(server_.user);
-    m_host.password = Wide(server_.password);
-    m_host.defaultDatabase = Wide(server_.database);
-    m_host.dataSource = L"localhost";
-    m_host.extended = L"Unix Socket=" + Wide(server_.socket);
-    m_pcl = new CMySQLConnection(L"Connection=typemap", &m_host);
-    m_pcl->AddRef();
-    CNAError clError;
-    ASSERT_EQ(m_pcl->bOpen(&clError), 1) << clError.StringDump().pszGet();
+    ASSERT_TRUE(m_session.bOpen(L"Connection=typemap"));
+    m_pcl = m_session.pclConnection();
   }
   void TearDown() override {
-    CNAError clError;
-    m_pcl->bClose(&clError);
-    m_pcl->nRelease();
+    m_session.Close();
     delete m_pclDriver;
-    EXPECT_EQ(m_host.nOutstanding(), 0);
-    CMySQLConnection::g_TermNativeLibrary();
-    CNAFunctionLoader::g_Term();
+    ServerSession::EndClientLibrary();
     BoundFrameworkTest::TearDown();
   }
 
-  void Run(const std::wstring& sql) {
-    CNAError clError;
-    ASSERT_EQ(m_pcl->bExecuteQueryNoResult(&clError, sql.c_str()), 1)
-        << clError.StringDump().pszGet() << "\n" << std::string(sql.begin(), sql.end()).substr(0, 300);
-  }
-
-  // The first column of every row, as the client library gives it.
-  std::vector<std::string> Fetch(const std::string& sql) {
-    std::vector<std::string> rows;
-    MYSQL* h = m_pcl->pGetHandle();
-    EXPECT_EQ(__mysql_real_query(h, sql.data(), sql.size()), 0) << __mysql_error(h);
-    MYSQL_RES* res = __mysql_store_result(h);
-    if (res == nullptr) return rows;
-    while (MYSQL_ROW row = __mysql_fetch_row(res)) {
-      unsigned long* lengths = __mysql_fetch_lengths(res);
-      rows.push_back(row[0] == nullptr ? std::string("NULL") : std::string(row[0], lengths[0]));
-    }
-    __mysql_free_result(res);
-    return rows;
-  }
+  void Run(const std::wstring& sql) { ASSERT_TRUE(m_session.bRun(sql)); }
 
   std::wstring TypeText(const stNATypeItemFacts& st) {
     CNAError clError;
@@ -106,15 +68,10 @@ class NativeTypeMap : public BoundFrameworkTest {
     return s;
   }
 
-  static kq230::test_support::MariadbServer server_;
-  static std::string setup_error_;
-  HostConnectionFake m_host;
+  ServerSession m_session;
   CMySQLDriver* m_pclDriver = nullptr;
   CMySQLConnection* m_pcl = nullptr;
 };
-
-kq230::test_support::MariadbServer NativeTypeMap::server_;
-std::string NativeTypeMap::setup_error_;
 
 stNATypeItemFacts Item(eNA_ITEMTYPE e, int nSize = 8, int nLogical = 8, int nInt = 0, int nDec = 0) {
   stNATypeItemFacts st;
@@ -202,7 +159,7 @@ TEST_F(NativeTypeMap, EachTypesExtremesAreStoredAndReadBackUnchanged) {
     Run(L"DROP TABLE IF EXISTS kq_type_map_extremes");
     Run(L"CREATE TABLE kq_type_map_extremes (c " + type + L") CHARACTER SET latin1");
     Run(L"INSERT INTO kq_type_map_extremes VALUES (" + c.literal + L")");
-    const auto rows = Fetch(c.bHex ? "SELECT HEX(c) FROM kq_type_map_extremes" : "SELECT c FROM kq_type_map_extremes");
+    const auto rows = m_session.FirstCells(c.bHex ? "SELECT HEX(c) FROM kq_type_map_extremes" : "SELECT c FROM kq_type_map_extremes");
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].size(), c.expected.size());
     EXPECT_TRUE(rows[0] == c.expected) << rows[0].substr(0, 80);

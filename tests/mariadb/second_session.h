@@ -5,13 +5,12 @@
 // driver.
 //
 // Ownership: the session is its own and closes with the object; the client
-// library (ClientLibraryForTests) is loaded once per program and kept.
+// library (ClientLibraryForTheProgram) is loaded once per program and kept.
 // Threads: one thread at a time per session; two sessions may run on two
 // threads.
 #ifndef KQ230_TESTS_MARIADB_SECOND_SESSION_H_
 #define KQ230_TESTS_MARIADB_SECOND_SESSION_H_
 
-#include <dlfcn.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -22,20 +21,6 @@
 #include "tests/mariadb/server_env.h"
 
 namespace kq230::test_support {
-
-// The client library of the test program: loaded on first use and kept to
-// the end (and the library itself never unloaded, so that the driver's own
-// loading and unloading of it leave the program's memory balance alone).
-inline ClientLibrary& ClientLibraryForTests() {
-  static ClientLibrary* library = [] {
-    dlopen("libmariadb.so.3", RTLD_NOW | RTLD_NODELETE);
-    auto* p = new ClientLibrary;
-    std::string error;
-    p->Load(&error);  // a failure shows when a session opens
-    return p;
-  }();
-  return *library;
-}
 
 // A name no other test program running at the same time uses.
 inline std::string UniqueName(const char* prefix) {
@@ -51,7 +36,7 @@ class SecondSession {
 
   // Connects by TCP as the fixture's user; false with *error set.
   bool Open(const MariadbServer& server, std::string* error) {
-    ClientLibrary& lib = ClientLibraryForTests();
+    ClientLibrary& lib = ClientLibraryForTheProgram();
     if (lib.init == nullptr) {
       *error = "the client library did not load";
       return false;
@@ -68,13 +53,13 @@ class SecondSession {
     return true;
   }
   void Close() {
-    if (mysql_ != nullptr) ClientLibraryForTests().close(mysql_);
+    if (mysql_ != nullptr) ClientLibraryForTheProgram().close(mysql_);
     mysql_ = nullptr;
   }
 
   // Runs one statement, draining its result: 0, or the server's error number.
   unsigned Run(const std::string& sql) {
-    ClientLibrary& lib = ClientLibraryForTests();
+    ClientLibrary& lib = ClientLibraryForTheProgram();
     if (lib.real_query(mysql_, sql.data(), sql.size()) != 0) return lib.errno_of(mysql_);
     if (MYSQL_RES* result = lib.store_result(mysql_)) lib.free_result(result);
     return lib.errno_of(mysql_);
@@ -82,7 +67,7 @@ class SecondSession {
   // The first column of the first row read as a number; false (and *value
   // untouched) on an error, no row or NULL.
   bool Number(const std::string& sql, long long* value) {
-    ClientLibrary& lib = ClientLibraryForTests();
+    ClientLibrary& lib = ClientLibraryForTheProgram();
     if (lib.real_query(mysql_, sql.data(), sql.size()) != 0) return false;
     MYSQL_RES* result = lib.store_result(mysql_);
     if (result == nullptr) return false;
@@ -92,7 +77,7 @@ class SecondSession {
     lib.free_result(result);
     return found;
   }
-  std::string Error() { return ClientLibraryForTests().error_of(mysql_); }
+  std::string Error() { return ClientLibraryForTheProgram().error_of(mysql_); }
 
   // The id of the session running a statement whose text holds marker,
   // waited for up to timeout; 0 when none showed.

@@ -11,15 +11,13 @@
 #include <string>
 #include <vector>
 
-#include "driver/function_loader.h"
 #include "driver/na_error.h"
 #include "items/item_description.h"
 #include "items/item_types.h"
 #include "mariadb/mysql_connection.h"
 #include "mariadb/mysql_driver.h"
 #include "tests/mariadb/client_library.h"
-#include "tests/mariadb/host_connection_fake.h"
-#include "tests/mariadb/server_env.h"
+#include "tests/mariadb/server_session.h"
 #include "tests/values/bound_values.h"
 #include "values/any.h"
 
@@ -58,79 +56,31 @@ struct Item {
 
 class TypeNameRoundTrip : public BoundValuesTest {
  protected:
-  static void SetUpTestSuite() {
-    kq230::test_support::ReadMariadbServer(KQ_DEFAULT_MARIADB_ENV, &server_, &setup_error_);
-  }
+  static void SetUpTestSuite() { ServerSession::ReadServer(); }
   static void TearDownTestSuite() {
-    CMySQLConnection::g_TermNativeLibrary();
-    CNAFunctionLoader::g_Term();
-    kq230::test_support::MariadbServer none;
-    std::swap(server_, none);
-    std::string().swap(setup_error_);
+    ServerSession::EndClientLibrary();
+    ServerSession::ForgetServer();
   }
   void SetUp() override {
     BoundValuesTest::SetUp();
-    ASSERT_EQ(setup_error_, "");
     m_pclDriver = new CMySQLDriver;
-    m_host.user = Wide(server_.user);
-    m_host.password = Wide(server_.password);
-    m_host.defaultDatabase = Wide(server_.database);
-    m_host.dataSource = L"localhost";
-    m_host.extended = L"Unix Socket=" + Wide(server_.socket);
-    m_pcl = new CMySQLConnection(L"Connection=typenames", &m_host);
-    m_pcl->AddRef();
-    CNAError clError;
-    ASSERT_EQ(m_pcl->bOpen(&clError), 1) << Narrow(clError.StringDump().pszGet());
+    ASSERT_TRUE(m_session.bOpen(L"Connection=typenames"));
+    m_pcl = m_session.pclConnection();
   }
   void TearDown() override {
-    CNAError clError;
-    m_pcl->bClose(&clError);
-    m_pcl->nRelease();
+    m_session.Close();
     delete m_pclDriver;
-    EXPECT_EQ(m_host.nOutstanding(), 0);
-    CMySQLConnection::g_TermNativeLibrary();
-    CNAFunctionLoader::g_Term();
+    ServerSession::EndClientLibrary();
     BoundValuesTest::TearDown();
   }
 
-  void Run(const std::wstring& sql) {
-    CNAError clError;
-    ASSERT_EQ(m_pcl->bExecuteQueryNoResult(&clError, sql.c_str()), 1)
-        << Narrow(clError.StringDump().pszGet()) << "\n" << Narrow(sql.c_str());
-  }
+  void Run(const std::wstring& sql) { ASSERT_TRUE(m_session.bRun(sql)); }
+  std::vector<ServerSession::Row> Fetch(const std::string& sql) { return m_session.Rows(sql); }
 
-  // Every row's cells, NULL as a missing value.
-  std::vector<std::vector<std::optional<std::string>>> Fetch(const std::string& sql) {
-    std::vector<std::vector<std::optional<std::string>>> rows;
-    MYSQL* h = m_pcl->pGetHandle();
-    EXPECT_EQ(__mysql_real_query(h, sql.data(), sql.size()), 0) << __mysql_error(h);
-    MYSQL_RES* res = __mysql_store_result(h);
-    if (res == nullptr) return rows;
-    const unsigned int n = __mysql_num_fields(res);
-    while (MYSQL_ROW row = __mysql_fetch_row(res)) {
-      unsigned long* lengths = __mysql_fetch_lengths(res);
-      std::vector<std::optional<std::string>> cells;
-      for (unsigned int i = 0; i < n; ++i) {
-        if (row[i] == nullptr)
-          cells.emplace_back();
-        else
-          cells.emplace_back(std::string(row[i], lengths[i]));
-      }
-      rows.push_back(std::move(cells));
-    }
-    __mysql_free_result(res);
-    return rows;
-  }
-
-  static kq230::test_support::MariadbServer server_;
-  static std::string setup_error_;
-  HostConnectionFake m_host;
+  ServerSession m_session;
   CMySQLDriver* m_pclDriver = nullptr;
   CMySQLConnection* m_pcl = nullptr;
 };
-
-kq230::test_support::MariadbServer TypeNameRoundTrip::server_;
-std::string TypeNameRoundTrip::setup_error_;
 
 TEST_F(TypeNameRoundTrip, EveryItemTypesColumnReadsBackAsTheExpectedItemType) {
   struct Case {

@@ -18,6 +18,11 @@
 //     38 - decimal digits before the point. Result: the slot in hexadecimal.
 //   sqltype<TAB>item type<TAB>item size<TAB>integer digits<TAB>decimal digits
 //     The SQL type text that the connection's final type map gives the item.
+//   limit<TAB>row limit<TAB>row offset<TAB>text, limited<TAB>text
+//     Row limits of a SELECT command (tests/tools/sqlprobe_limit.h).
+//   where<TAB>table<TAB>column<TAB>eq|begins<TAB>language type<TAB>value,
+//   name<TAB>table|item<TAB>name
+//     A command's WHERE text and names (tests/tools/sqlprobe_command.h).
 //
 // Bad input (an unknown command, a wrong number of fields, a bad number or
 // escape, an item the descriptions refuse) is an ERR line, never a crash. A
@@ -45,6 +50,8 @@
 #include "tests/mariadb/host_connection_fake.h"
 #include "tests/mariadb/server_env.h"
 #include "tests/support/bound_framework.h"
+#include "tests/tools/sqlprobe_command.h"
+#include "tests/tools/sqlprobe_limit.h"
 #include "values/value_calc.h"
 #include "values/value_conversion.h"
 
@@ -228,6 +235,18 @@ class Probe {
       bOk = bDBText(fields, &result, &refusal);
     } else if (fields[0] == "sqltype") {
       bOk = bSQLType(fields, &result, &refusal);
+    } else if (sqlprobe::bIsLimitCommand(fields[0])) {
+      if (bConnected(&refusal)) {
+        const sqlprobe::LimitAnswer answer = sqlprobe::RunLimitCommand(m_pcl, fields);
+        bOk = answer.bOk;
+        if (bOk) result = answer.text; else refusal = {answer.nError, answer.text};
+      }
+    } else if (sqlprobe::bIsCommandWriterCommand(fields[0])) {
+      if (bConnected(&refusal)) {
+        const sqlprobe::CommandAnswer answer = sqlprobe::RunCommandWriterCommand(m_pcl, fields);
+        bOk = answer.bOk;
+        if (bOk) result = answer.text; else refusal = {answer.nError, answer.text};
+      }
     } else {
       refusal = {0, "unknown command"};
     }

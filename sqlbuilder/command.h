@@ -1,0 +1,372 @@
+// CNACommand: one SQL statement under construction. It keeps the statement's
+// text as the driver writes it, the parameters bound into that text, the
+// output columns (defines) that a SELECT fills, the kind of statement, the
+// parsed query it came from, and a second, formatted text in which every
+// parameter is written out as an SQL literal of the connection's dialect.
+// Statements run the formatted text; the data access creates commands, sets
+// their kind and row limit. The driver makes commands through
+// CNADriver::pclAllocCommand.
+//
+// Where the operations live: this file and command.cc (object, texts,
+// defines, formatted text, dump); command_parameters.cc (parameters, their
+// literals, LIKE patterns); command_clauses.cc (clause location, row limits,
+// names through the dialect).
+//
+// Every value reaches the server as a literal written here, and every name
+// is quoted through the connection's writers: nothing of a value or a name is
+// ever pasted into the text by hand. LIKE patterns have one representation
+// from the caller to the server: the parameter's escape character (the
+// backslash when it has none) marks a literal "%", "_" or escape character;
+// the formatted text always carries the pattern with "!" as its escape
+// character and an explicit ESCAPE '!' clause, so the pattern means the same
+// in every sql_mode ("!" needs no escaping in a literal, with or without
+// NO_BACKSLASH_ESCAPES).
+//
+// Positions: a parameter's position is a wide-character index into the
+// statement text, the length of that text when the parameter was added. The
+// command counts that length as the text grows: the primary form of a UTF-8
+// or 8-bit connection counts bytes, and rebuilding the wide form to measure
+// it at each parameter would make a statement of k parameters cost k times
+// its length.
+//
+// Ownership: counted as CInterf. The command holds one reference on its
+// error object, its connection, its parsed query, each parameter and each
+// define; it owns its four texts and its NULL-exclusion list.
+// Threads: none of its own; a command belongs to one statement or data
+// access and is used under the driver lock.
+#ifndef KQ230_SQLBUILDER_COMMAND_H_
+#define KQ230_SQLBUILDER_COMMAND_H_
+
+#include <cstdint>
+
+#include "core/counted_string.h"
+#include "core/growable_array.h"
+#include "core/mixed_width_concat.h"
+#include "core/wide_string.h"
+#include "driver/reference_counted.h"
+#include "items/define.h"
+#include "items/item_types.h"
+#include "items/na_operator.h"
+#include "items/sql_element.h"
+#include "sqlbuilder/parameter.h"
+
+class CAny;
+class CColumnNullValueExcluded;
+class CNAColumn;
+class CNAConnectionDescription;
+class CNAConvertVariant;
+class CNADefine;
+class CNAError;
+class CNARecord;
+class CNAVariant;
+class CSQLParserInfo;
+class IInfoFrom;
+class IInfoRubrique;
+class INADataSourceDescription;
+class INAItemDescription;
+class INAQueryParametersValue;
+class ISQLParserInformation;
+enum eTYPEREQUETE : int;
+
+// Kinds of statement of a command.
+enum eNACOMMANDKIND : int {
+  NA_CMD_NONE = 0,
+  NA_CMD_SELECT = 1,
+  NA_CMD_UPDATE = 2,
+  NA_CMD_INSERT = 3,
+  NA_CMD_HOST5 = 4,
+  NA_CMD_NO_RESULT = 6,
+  NA_CMD_OTHER = 8,
+  NA_CMD_HOST7 = 9,
+  NA_CMD_SET = 10,
+};
+
+// The command's kind for the host's query type of a parsed query: 0 gives 8,
+// 1 and 2 give 1, 3 gives 2, 4 gives 3, 5 gives 4, any other value 8.
+int eConvertTypeQuery(eTYPEREQUETE eType);
+
+class CNACommand : public CInterf {
+ public:
+  // Value classes of parameters (a mask): how the formatted text writes
+  // them. 0: none (a prepared statement), -1: every class (a text run
+  // directly).
+  enum ePARAMTYPECONV : int {
+    NA_PTC_NONE = 0,
+    NA_PTC_INTEGER = 1,
+    NA_PTC_REAL = 2,
+    NA_PTC_TEXT = 4,
+    NA_PTC_DATE = 8,
+    NA_PTC_BINARY = 16,
+    NA_PTC_BOOLEAN = 32,
+    NA_PTC_MONEY = 64,
+    NA_PTC_ALL = -1,
+  };
+  // How bAdd takes the other command's parameters: 1 cloned, else shared.
+  enum eADDMMODE : int { NA_ADD_SHARE = 0, NA_ADD_CLONE = 1 };
+
+  // The escape character of every LIKE pattern of the formatted text.
+  static constexpr wchar_t kLikeEscape = L'!';
+
+  // One reference on each (the error may be null, the connection not); the
+  // texts take the connection's code pages.
+  // REQUIRES: pclConnection non-null.
+  CNACommand(CNAError* pclError, CNAConnectionDescription* pclConnection);
+  ~CNACommand() override;
+  CNACommand(const CNACommand&) = delete;
+  CNACommand& operator=(const CNACommand&) = delete;
+
+  // ---- Virtual operations (after CInterf's three)
+  virtual int bNeedToReplaceStar() { return 1; }
+  // The statement text is empty.
+  virtual int bIsEmpty();
+  virtual unsigned int nGetParameterNbr() const;
+  // Releases every define, empties the statement and formatted texts,
+  // releases every parameter unless bKeepParameters, row limit and offset
+  // back to -1. Kind, parsed query, define mode, NULL-exclusion list and
+  // dump stay.
+  virtual void ResetCommand(int bKeepParameters);
+  // Appends another command: its text (bComplete), its parameters moved by
+  // the current length (shared or cloned by eMode), its defines. Stops at
+  // the first failing step.
+  virtual int bAdd(CNACommand* pclOther, eADDMMODE eMode);
+  virtual int bAddParameter(CNAConvertVariant* pclValue, eOPEXPRESSION eOperator,
+                            unsigned int nFlags, CNAColumn* pclColumn, const wchar_t* pszName,
+                            wchar_t cEscape, CNAParameter::eNAPARAMETERINOUT eDirection);
+  // Each column of the record that the define mode defines, through
+  // bAddSelectColumn; stops at the first failure.
+  virtual int bAddSelectColumns(CNARecord* pclRecord, int nSelectMode);
+  // The column's select name into the list, then its define.
+  virtual int bAddSelectColumn(CNAColumn* pclColumn, int nSelectMode);
+  virtual int _bAddParameterFormated(CNAParameter* pclParameter, ePARAMTYPECONV eMode,
+                                     unsigned int* pnRead);
+  virtual int _bAddParameterFormated(CNAParameter* pclParameter, eNA_ITEMTYPE eDatabase,
+                                     eNA_ITEMTYPE eAnalysis, ePARAMTYPECONV eMode,
+                                     unsigned int* pnRead);
+  virtual int _bAddParameterFormatedLike(CNAParameter* pclParameter, eNA_ITEMTYPE eDatabase,
+                                         eNA_ITEMTYPE eAnalysis, ePARAMTYPECONV eMode,
+                                         unsigned int* pnRead);
+  virtual void vAddEscapeLike(eNA_ITEMTYPE) {}
+  virtual int vbAddEscapedLikeValue(CNAParameter* pclParameter, CAny* pValue,
+                                    eNA_ITEMTYPE eDatabase, eNA_ITEMTYPE eAnalysis,
+                                    unsigned int* pnRead);
+  virtual void vAddEscapeLikeIfNeeded(CNAParameter* pclParameter, const wchar_t* pszLiteral,
+                                      unsigned int* pnRead);
+  virtual int _bBuildFormatedSQL(ePARAMTYPECONV eMode);
+  virtual int _vbFormatExpressionOperatorEntreOperande() { return 1; }
+  virtual int _vbSkipOperande() { return 0; }
+  virtual void _vConvertirFonction() {}
+  // "{" and "}", bounded by the buffer's size (nothing for size 0).
+  virtual void _GetMotifVariableDebut(wchar_t* pszOut, unsigned int nSize);
+  virtual void _GetMotifVariableFin(wchar_t* pszOut, unsigned int nSize);
+  virtual void _FormatTableClauseFROM(CSQLParserInfo* pclInfo, INADataSourceDescription* piSource,
+                                      const IInfoFrom* piFrom, CTString* pOut);
+  virtual void _FormatTableAliasClauseFROM(CSQLParserInfo* pclInfo, const IInfoFrom* piFrom,
+                                           CTString* pOut);
+
+  // ---- Kind and parsed query
+  // 1 and 2 give 1, 3 gives 2, 4 gives 3, 5 gives 4, 6 gives 6, 7 gives 9,
+  // any other value 8.
+  void SetQueryType(eTYPEREQUETE eType);
+  int eGetQueryType() const { return m_eKind; }
+  void _SetQueryKind(int eKind) { m_eKind = eKind; }
+  // Stores the parsed query (one reference; null allowed) and derives the
+  // kind from it (see command.cc).
+  void _SetSQLParserInfo(CSQLParserInfo* pclInfo);
+  CSQLParserInfo* pclGetSQLParserInfoNoRef() const { return m_pclParserInfo; }
+  int bGetQueryRewrite() const { return m_bQueryRewrite; }
+  void _SetQueryRewrite(int bRewrite) { m_bQueryRewrite = bRewrite; }
+  int bGetLiteralBinding() const { return m_bLiteralBinding; }
+  void _SetLiteralBinding(int bBind) { m_bLiteralBinding = bBind; }
+  int bIsServerKind5() const { return m_bServerKind5; }
+  int nGetDefineMode() const { return m_nDefineMode; }
+  void SetDefineMode(int nMode) { m_nDefineMode = nMode; }
+  // Appends the text as bComplete does; the define mode becomes 3.
+  int bSetInternalQuery(const wchar_t* pszText, unsigned int nLength);
+
+  // ---- Row limit and offset (-1: none)
+  int64_t llGetRowLimit() const { return m_llRowLimit; }
+  void SetRowLimit(int64_t ll) { m_llRowLimit = ll; }
+  int64_t llGetRowOffset() const { return m_llRowOffset; }
+  void SetRowOffset(int64_t ll) { m_llRowOffset = ll; }
+
+  // ---- Texts
+  // Appends nLength characters ((unsigned)-1: up to the terminator; then the
+  // text may not be null). While the query-rewrite flag is set and the
+  // formatted text is not empty, the text goes to the formatted text too.
+  // Always 1.
+  int bComplete(const wchar_t* pszText, unsigned int nLength = static_cast<unsigned int>(-1));
+  void _CompleteFormatedSQL(const wchar_t* pszText, int nLength = -1);
+  // One space into the formatted text when it is not empty, does not end in
+  // a space and cNext is not a space.
+  void _AddSpaceBetween(wchar_t cNext);
+  const wchar_t* pszGetOriginalSQL();
+  const char* pszGetOriginalSQLA();
+  // The formatted text, built first (in eMode) when it is empty; null when a
+  // parameter could not be written. An existing formatted text is returned
+  // whatever mode is asked.
+  const wchar_t* pszGetFormatedSQL(ePARAMTYPECONV eMode);
+  const wchar_t* pszGetFormatedSQLW(ePARAMTYPECONV eMode) { return pszGetFormatedSQL(eMode); }
+  const char* pszGetFormatedSQLA(ePARAMTYPECONV eMode);
+  CTStringConcatAW* pclGetFormatedSQL(ePARAMTYPECONV eMode);
+  void ResetFormatedSQL();
+  // Inserts into the statement text (and, while rewriting, the formatted
+  // text); parameters at or after the place move by the text's length.
+  void Insert(unsigned int nPosition, const wchar_t* pszText);
+  // Replaces nCount characters at nPosition (those that remain when fewer are
+  // left); parameters at or after the place move by the difference.
+  void Replace(unsigned int nPosition, unsigned int nCount, const wchar_t* pszText);
+  // Cuts the statement text to nLength characters. nParameter < 0:
+  // parameters from the last backwards while at or after the cut are
+  // released; nParameter >= 0: every parameter from that index on.
+  void Tronque(unsigned int nLength, int nParameter);
+  // " RETURNING " and the text. 1.
+  int bAddReturning(const wchar_t* pszText);
+  // " " and the connection's record-lock hint when it has one. 1.
+  int bAddRecordLock();
+  int bCompleteWithNumber(int n);
+  // The statement text's length in wide characters (kept as it changes).
+  unsigned int nGetTextLength() const { return m_nTextLength; }
+
+  // ---- Select list and defines
+  int _bAddColumnInSelect(const wchar_t* pszText);
+  int bAddSelectAdditionnalColumn(const wchar_t* pszText, CNAConvertVariant* pclValue);
+  int bAddSelectAdditionnalColumn(const wchar_t* pszText, unsigned short nVXType);
+  int bAddSelectAdditionalColumnInQueryFormat(const wchar_t* pszText, CNAConvertVariant* pclValue);
+  const wchar_t* pszGetSelectList() { return m_clSelectList.pszGetW(); }
+  int AddDefine(CNAColumn* pclColumn);
+  int AddDefine(const wchar_t* pszName, CNAConvertVariant* pclValue);
+  unsigned int nGetDefineNbr() const;
+  CNADefine* pclGetDefineNoRef(unsigned int n) const;
+
+  // ---- Trace: built once, then kept for the command's life.
+  const wchar_t* pszGetCommandDump();
+
+  // ---- NULL exclusion
+  int _bInitColumnNullValueExcluded();
+  int bColumnValuesNullSelected(const CNAColumn* pclColumn);
+  int bCopyColumnValuesNullSelected(CColumnNullValueExcluded* pclSource);
+  int bCombineColumnValuesNullSelected(eNAOperator eOperator, CColumnNullValueExcluded* pclOther);
+  CColumnNullValueExcluded* pclGetNullValueExcludedNoRef() const { return m_pclNullExcluded; }
+  IInfoRubrique* piGetComputedColumn() const { return m_piComputedColumn; }
+  void _SetComputedColumn(IInfoRubrique* pi) { m_piComputedColumn = pi; }
+
+  // ---- Parameters (command_parameters.cc)
+  CNAParameter* pclGetParameterNoRef(unsigned int n) const;
+  // Appends with one counted reference. 1, or 0 when memory was refused.
+  int bAddParameter(CNAParameter* pclParameter);
+  // A holder for the column and the value, then the virtual bAddParameter.
+  int bAddParameter(const CAny* pValue, eOPEXPRESSION eOperator, unsigned int nFlags,
+                    CNAColumn* pclColumn, wchar_t cEscape,
+                    CNAParameter::eNAPARAMETERINOUT eDirection);
+  int bAddParameterReturn(CNAConvertVariant* pclValue);
+  int _bAddParameters(CRefArray<CNAParameter>* pclParameters, unsigned int nBase,
+                      eADDMMODE eMode);
+  void _OffsetParameter(unsigned int nFrom, unsigned int nOffset);
+  int nGetUserParamIndice(const CNAParameter* pclParameter) const;
+  CNAParameter* pclGetParameterByNameNoRef(const wchar_t* pszName) const;
+  CNAConvertVariant* _vpclAllocVariant();
+  CNAConvertVariant* _vpclGetNewVariant(CNAColumn* pclColumn, const CAny* pValue);
+  // Refreshes the values of the user parameters from the server before a
+  // prepared statement runs. A user parameter for which the server has no
+  // value is an error naming it (the previous value is never reused).
+  int bUpdateParametersValues();
+  int _bUpdateParameterValue(CNAParameter* pclParameter);
+  int _bUpdateParameterValue(INAQueryParametersValue* piValues, CNAParameter* pclParameter);
+  static int VXType2eParamType(unsigned short nVXType);
+  int _bNeedParameterConversionToString(const CNAVariant* pclValue, ePARAMTYPECONV eMode) const;
+  int _bNeedParameterConversionToString(const CNAParameter* pclParameter,
+                                        ePARAMTYPECONV eMode) const;
+  // The text as a LIKE pattern that matches it literally: "%", "_" and the
+  // escape character (0: the backslash) get the escape character before
+  // them. The result is the raw pattern, to be written as a LIKE parameter
+  // with that escape character; it is never a literal body (the literal
+  // writer quotes it). 1, or 0 with user error 12 when memory is refused.
+  int bEscapeLIKEParamAsZBParam(CXYString<wchar_t>* pOut, const wchar_t* pszText, wchar_t cEscape);
+  int bEscapeLIKEParamAsZBParam(CXYString<char>* pOut, const char* pszText, char cEscape);
+  // A LIKE pattern written with the escape character cFrom (0: backslash)
+  // rewritten with the command's escape character "!". 1, or 0 when memory
+  // was refused.
+  static int s_bTranslateLikePattern(const wchar_t* pszPattern, unsigned int nLength,
+                                     wchar_t cFrom, CTString* pOut);
+
+  // ---- Clause location and names (command_clauses.cc)
+  static int s_bEspaceSQL(wchar_t c);
+  static int s_bSeparateur(wchar_t c);
+  static int s_nGetClauseStart(CNAConnectionDescription* pclConnection, const wchar_t* pszText,
+                               const wchar_t* pszKeyword, int nStart);
+  static int s_bQueryResultsetLimited(CNAConnectionDescription* pclConnection,
+                                      const wchar_t* pszText);
+  static int s_bIsQuerySet(const wchar_t* pszText);
+  static int s_bRequeteTerminePar(const wchar_t* pszText, const wchar_t* pszSuffix);
+  static int s_nGetPosSuiteRequete(const wchar_t* pszText, const wchar_t* pszWord);
+  static int s_bSuiteRequeteCommencePar(const wchar_t* pszText, const wchar_t* pszWord);
+  static int s_bSuiteRequeteCommenceParMot(const wchar_t* pszText, const wchar_t* pszWord);
+  static int s_bGetItemNameAndPos(CTString* pName, unsigned int* pnStart, unsigned int* pnEnd,
+                                  const wchar_t* pszText, unsigned int nPosition);
+  void _RemplaceTopParLimit();
+  void _RemplaceLimitParTop();
+  int bFormatEndOfQuery();
+  int _bGetClausePos(unsigned int* pnStart, unsigned int* pnEnd, CSQLParserInfo* pclInfo,
+                     CNASqlElt::eSQLELT eKind);
+  int _nGetClauseStart(CSQLParserInfo* pclInfo, CNASqlElt::eSQLELT eKind);
+  int _nGetClauseStop(CSQLParserInfo* pclInfo, CNASqlElt::eSQLELT eKind);
+  // Names through the connection's writers (doubled inner quotes, NUL
+  // refused). 1, or 0 with the error in the command's error object.
+  int _FormatTableName(const wchar_t* pszName, CTString* pOut);
+  int _FormatItemName(const wchar_t* pszName, CTString* pOut);
+  void _GetOriginalTableNameAndItemName(CSQLParserInfo* pclInfo, CTString* pTable,
+                                        CTString* pItem);
+  void _GetFormatedOriginalTableNameAndItemName(CSQLParserInfo* pclInfo, CTString* pTable,
+                                                CTString* pItem);
+  INAItemDescription* _pclGetOriginalItemDesc(CSQLParserInfo* pclInfo, const wchar_t* pszAlias,
+                                              const wchar_t* pszItem);
+  static IInfoRubrique* _piGetInfoRubriqueFromAlias(ISQLParserInformation* piParser,
+                                                    const wchar_t* pszTable,
+                                                    const wchar_t* pszName);
+
+  // ---- Fields
+  CNAError* pclGetError() const { return m_pclError; }
+  CNAConnectionDescription* pclGetCnx() const { return m_pclConnection; }
+
+ protected:
+  // Reports an unusable name or value (NUL, a character the connection's
+  // code page lacks) naming it; 0.
+  int _nRefuse(const wchar_t* pszWhat, const wchar_t* pszName, int nSite);
+  // The LIKE parameter's literal, pattern translated to "!", into pOut.
+  int _bWriteLikeLiteral(CNAParameter* pclParameter, const CAny* pValue, eNA_ITEMTYPE eDatabase,
+                         eNA_ITEMTYPE eAnalysis, CTStringConcatAW* pOut);
+  // User error 44 with the message that names the parameter without value.
+  void _RaiseParameterWithoutValue(const wchar_t* pszName);
+  // Appends a literal builder's text to the formatted text.
+  int _bAppendLiteral(CTStringConcatAW* pclLiteral);
+  // Appends n wide characters to the statement text and counts those that
+  // reached it (none when the append was refused memory or the conversion
+  // gave nothing).
+  void _AddToText(const wchar_t* pszText, int n);
+  // Replaces the statement text by a wide text of n characters.
+  void _SetText(const wchar_t* pszText, unsigned int n);
+
+  CNAError* m_pclError;
+  CNAConnectionDescription* m_pclConnection;
+  int m_bQueryRewrite = 0;
+  int m_eKind = NA_CMD_NONE;
+  CSQLParserInfo* m_pclParserInfo = nullptr;
+  CTStringConcatAW m_clText;
+  // The statement text's length in wide characters: every change of the
+  // text goes through _AddToText or _SetText, which keep it.
+  unsigned int m_nTextLength = 0;
+  CRefArray<CNAParameter> m_clParameters{50, 30};
+  int m_bLiteralBinding = 1;
+  int m_bServerKind5 = 0;
+  CTStringConcatAW m_clSelectList;
+  int m_nDefineMode = 3;
+  CRefArray<CNADefine> m_clDefines{50, 30};
+  int64_t m_llRowLimit = -1;
+  int64_t m_llRowOffset = -1;
+  CTStringConcatAW m_clFormated;
+  CTStringConcatAW m_clDump;
+  IInfoRubrique* m_piComputedColumn = nullptr;
+  CColumnNullValueExcluded* m_pclNullExcluded = nullptr;
+};
+
+#endif  // KQ230_SQLBUILDER_COMMAND_H_
