@@ -38,6 +38,7 @@
 #include "core/string_concat.h"
 #include "driver/na_error.h"
 #include "kq230/vm_values.h"
+#include "sqlbuilder/command.h"
 
 namespace {
 
@@ -130,6 +131,14 @@ int CMySQLConnection::_bEscapeString(CNAError* pclError, CTStringConcatAW* pclOu
 int CMySQLConnection::_bAddTextLiteral(CNAError* pclError, CTStringConcatAW* pclOut,
                                        const wchar_t* pText, int n, int nCodePage,
                                        const char* pszIntroducer) {
+  // A character the session's code page lacks would reach the server as "?":
+  // another value than the program's. Refused, as names and statement texts
+  // are (debug site 12 of the command's file: a literal).
+  unsigned int nRefused = 0;
+  if (!CNACommand::s_bTextFitsCodePage(pText, n, nCodePage, &nRefused)) {
+    CNACommand::s_RaiseTextOutsideCodePage(pclError, this, nRefused != 0 ? nRefused : 0xFFFD, 12);
+    return 0;
+  }
   int bDone = 0;
   if (!pclOut->bWideMode() && nResolve(pclOut->nGetMode()) == nCodePage) {
     // The builder holds the bytes the server receives: escaped in them.

@@ -6,6 +6,8 @@
 #include <cwchar>
 #include <new>
 
+#include "core/error_object.h"
+#include "core/error_table.h"
 #include "driver/connection_description.h"
 #include "driver/na_driver.h"
 #include "driver/na_error.h"
@@ -23,7 +25,12 @@ namespace {
 // Debug sites of this file.
 constexpr int kNAFileCommand = 10;
 constexpr int kSiteNullExclusion = 10;
+constexpr int kSiteTextCodePage = 11;
 constexpr unsigned int kErrNoMemory = 12;
+// A statement text the connection's code page cannot hold is refused as a
+// name of it is (user code 44); the message names the character.
+constexpr unsigned int kErrBadValue = 44;
+constexpr unsigned int kMessageTextOutsideCodePage = 28640;
 
 // Host query types.
 constexpr int kHostSelect1 = 1;
@@ -128,9 +135,45 @@ int CNACommand::bComplete(const wchar_t* pszText, unsigned int nLength) {
                     ? static_cast<int>(std::wcslen(pszText))
                     : static_cast<int>(nLength);
   if (n <= 0) return 1;
+  _CheckCodePage(pszText, n);
   if (m_bQueryRewrite && !m_clFormated.bEstVide()) m_clFormated.Add(pszText, n);
   _AddToText(pszText, n);
   return 1;
+}
+
+void CNACommand::_CheckCodePage(const wchar_t* pszText, int n) {
+  if (m_nOutsideCodePage != 0) return;
+  unsigned int nRefused = 0;
+  if (!s_bTextFitsCodePage(pszText, n, m_pclConnection->nGetConnectionCodePage(), &nRefused))
+    m_nOutsideCodePage = nRefused != 0 ? nRefused : 0xFFFD;
+}
+
+void CNACommand::_RaiseTextOutsideCodePage() {
+  s_RaiseTextOutsideCodePage(m_pclError, m_pclConnection, m_nOutsideCodePage, kSiteTextCodePage);
+}
+
+void CNACommand::s_RaiseTextOutsideCodePage(CNAError* pclError,
+                                            CNAConnectionDescription* pclConnection,
+                                            unsigned int nCharacter, int nSite) {
+  if (pclError == nullptr) return;
+  // The code stays 44 with the table's detail and level for it; the user
+  // message is the refusal's own, which names the character.
+  _CXErrorModule76 clError;
+  clError.SetUserErrorCode(kErrBadValue);
+  if (const _stErrorDef* pRow = ErrorDef_pFind(&gstMyModuleInfo76, kErrBadValue)) {
+    clError.SetDetailId(pRow->nDetailId);
+    clError.SetErrorLevel(static_cast<CXError::eERRORLEVEL>(pRow->nLevel));
+  } else {
+    clError.SetErrorLevel(CXError::EL_ERROR);
+  }
+  wchar_t szCharacter[16];
+  std::swprintf(szCharacter, 16, L"%04X", nCharacter);
+  clError.AddUserMessage(&gstMyModuleInfo76, kMessageTextOutsideCodePage, szCharacter,
+                         pclConnection != nullptr ? pclConnection->nGetConnectionCodePage() : 0);
+  const int nNative = static_cast<int>(kErrBadValue);
+  clError.AddInfo(CXError::EIT_NATIVECODE, &nNative);
+  CNAError::g_AddDebugInfo(&clError, kNAFileCommand, nSite);
+  pclError->AddError(eNA_ERRORTYPE(0), &clError, pclConnection);
 }
 
 void CNACommand::_AddToText(const wchar_t* pszText, int n) {
@@ -151,6 +194,7 @@ void CNACommand::_SetText(const wchar_t* pszText, unsigned int n) {
 void CNACommand::_CompleteFormatedSQL(const wchar_t* pszText, int nLength) {
   if (pszText == nullptr) return;
   if (nLength < 0) nLength = static_cast<int>(std::wcslen(pszText));
+  _CheckCodePage(pszText, nLength);
   m_clFormated.Add(pszText, nLength);
 }
 
@@ -165,6 +209,12 @@ const wchar_t* CNACommand::pszGetOriginalSQL() { return m_clText.pszGetW(); }
 const char* CNACommand::pszGetOriginalSQLA() { return m_clText.pszGetA(); }
 
 CTStringConcatAW* CNACommand::pclGetFormatedSQL(ePARAMTYPECONV eMode) {
+  if (m_nOutsideCodePage != 0) {
+    // The 8-bit form would carry "?" in the character's place: another
+    // statement than the one written.
+    _RaiseTextOutsideCodePage();
+    return nullptr;
+  }
   if (m_clFormated.bEstVide()) {
     if (!_bBuildFormatedSQL(eMode) || m_clFormated.bEchec()) {
       // A text missing a parameter must never run: the next request builds
@@ -192,6 +242,7 @@ void CNACommand::Insert(unsigned int nPosition, const wchar_t* pszText) {
   if (pszText == nullptr) return;
   const int n = static_cast<int>(std::wcslen(pszText));
   if (n == 0) return;
+  _CheckCodePage(pszText, n);
   // Positions are wide characters: insert into the wide form.
   CTStringConcatAW clWide(kConcatModeWide, m_clText.nGetCodePage());
   clWide.Add(m_clText.pszGetW());
@@ -211,6 +262,7 @@ void CNACommand::Insert(unsigned int nPosition, const wchar_t* pszText) {
 void CNACommand::Replace(unsigned int nPosition, unsigned int nCount, const wchar_t* pszText) {
   if (pszText == nullptr) pszText = L"";
   const unsigned int nNew = static_cast<unsigned int>(std::wcslen(pszText));
+  _CheckCodePage(pszText, static_cast<int>(nNew));
   CTString clText(m_clText.pszGetW());
   const unsigned int nLength = static_cast<unsigned int>(clText.nTaille());
   if (nPosition > nLength) return;
@@ -241,17 +293,13 @@ void CNACommand::Tronque(unsigned int nLength, int nParameter) {
 }
 
 int CNACommand::bAddReturning(const wchar_t* pszText) {
-  bComplete(L" RETURNING ", 11);
-  bComplete(pszText);
-  return 1;
+  // A clause lost to a refused allocation must not be reported as written.
+  return bComplete(L" RETURNING ", 11) && bComplete(pszText) ? 1 : 0;
 }
 
 int CNACommand::bAddRecordLock() {
   const wchar_t* pszHint = m_pclConnection->pszGetNoLockHint();
-  if (pszHint != nullptr && pszHint[0] != 0) {
-    bComplete(L" ", 1);
-    bComplete(pszHint);
-  }
+  if (pszHint != nullptr && pszHint[0] != 0) return bComplete(L" ", 1) && bComplete(pszHint) ? 1 : 0;
   return 1;
 }
 
@@ -265,6 +313,7 @@ void CNACommand::ResetCommand(int bKeepParameters) {
   m_clDefines.SupprimeTout();
   m_clText.Vide();
   m_nTextLength = 0;
+  m_nOutsideCodePage = 0;
   m_clFormated.Vide();
   if (!bKeepParameters) m_clParameters.SupprimeTout();
   m_llRowLimit = -1;
@@ -274,6 +323,8 @@ void CNACommand::ResetCommand(int bKeepParameters) {
 int CNACommand::bAdd(CNACommand* pclOther, eADDMMODE eMode) {
   if (pclOther == nullptr) return 1;
   const unsigned int nBase = m_nTextLength;
+  // The other text has already lost the character its code page lacked.
+  if (m_nOutsideCodePage == 0) m_nOutsideCodePage = pclOther->m_nOutsideCodePage;
   if (!bComplete(pclOther->pszGetOriginalSQL())) return 0;
   const int bResult = _bAddParameters(&pclOther->m_clParameters, nBase, eMode);
   if (!bResult) return 0;
@@ -338,7 +389,10 @@ int CNACommand::bAddSelectAdditionnalColumn(const wchar_t* pszText, unsigned sho
 int CNACommand::bAddSelectAdditionalColumnInQueryFormat(const wchar_t* pszText,
                                                         CNAConvertVariant* pclValue) {
   if (!m_clSelectList.bEstVide()) m_clSelectList.Add(L",", 1);
-  if (pszText != nullptr) m_clSelectList.Add(pszText);
+  if (pszText != nullptr) {
+    _CheckCodePage(pszText, static_cast<int>(std::wcslen(pszText)));
+    m_clSelectList.Add(pszText);
+  }
   AddDefine(pszText, pclValue);
   return 1;
 }

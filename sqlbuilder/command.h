@@ -193,7 +193,9 @@ class CNACommand : public CInterf {
   // Appends nLength characters ((unsigned)-1: up to the terminator; then the
   // text may not be null). While the query-rewrite flag is set and the
   // formatted text is not empty, the text goes to the formatted text too.
-  // Always 1.
+  // Always 1. A text the connection's code page cannot hold is appended (the
+  // positions stay right) but marks the command: its formatted text is then
+  // refused (see pclGetFormatedSQL) until ResetCommand.
   int bComplete(const wchar_t* pszText, unsigned int nLength = static_cast<unsigned int>(-1));
   void _CompleteFormatedSQL(const wchar_t* pszText, int nLength = -1);
   // One space into the formatted text when it is not empty, does not end in
@@ -202,7 +204,10 @@ class CNACommand : public CInterf {
   const wchar_t* pszGetOriginalSQL();
   const char* pszGetOriginalSQLA();
   // The formatted text, built first (in eMode) when it is empty; null when a
-  // parameter could not be written. An existing formatted text is returned
+  // parameter could not be written, or, with user error 44 naming the
+  // character, when a text of the statement (outside its literals) holds a
+  // character the connection's code page cannot hold: such a statement is
+  // never sent with "?" in its place. An existing formatted text is returned
   // whatever mode is asked.
   const wchar_t* pszGetFormatedSQL(ePARAMTYPECONV eMode);
   const wchar_t* pszGetFormatedSQLW(ePARAMTYPECONV eMode) { return pszGetFormatedSQL(eMode); }
@@ -219,9 +224,10 @@ class CNACommand : public CInterf {
   // parameters from the last backwards while at or after the cut are
   // released; nParameter >= 0: every parameter from that index on.
   void Tronque(unsigned int nLength, int nParameter);
-  // " RETURNING " and the text. 1.
+  // " RETURNING " and the text. 1, or 0 when the text could not grow.
   int bAddReturning(const wchar_t* pszText);
-  // " " and the connection's record-lock hint when it has one. 1.
+  // " " and the connection's record-lock hint when it has one. 1, or 0 when
+  // the text could not grow.
   int bAddRecordLock();
   int bCompleteWithNumber(int n);
   // The statement text's length in wide characters (kept as it changes).
@@ -290,6 +296,19 @@ class CNACommand : public CInterf {
                                      wchar_t cFrom, CTString* pOut);
 
   // ---- Clause location and names (command_clauses.cc)
+  // Whether every one of the nLength characters can reach the server in the
+  // code page (wide -2, not yet known -1, 65001, or an 8-bit code page): a
+  // character the code page lacks would be sent as "?" and change the
+  // statement. A surrogate or a value past U+10FFFF never fits. 1, or 0 with
+  // the first character that does not fit in *pnRefused (when given).
+  static int s_bTextFitsCodePage(const wchar_t* pszText, int nLength, int nCodePage,
+                                 unsigned int* pnRefused);
+  // Adds to pclError (nothing when null) user error 44 refusing the
+  // character nCharacter, which the connection's code page cannot hold:
+  // message 28640, debug line at the command's file and nSite.
+  static void s_RaiseTextOutsideCodePage(CNAError* pclError,
+                                         CNAConnectionDescription* pclConnection,
+                                         unsigned int nCharacter, int nSite);
   static int s_bEspaceSQL(wchar_t c);
   static int s_bSeparateur(wchar_t c);
   static int s_nGetClauseStart(CNAConnectionDescription* pclConnection, const wchar_t* pszText,
@@ -345,6 +364,12 @@ class CNACommand : public CInterf {
   void _AddToText(const wchar_t* pszText, int n);
   // Replaces the statement text by a wide text of n characters.
   void _SetText(const wchar_t* pszText, unsigned int n);
+  // Marks the command when the text that enters the statement (or its
+  // formatted text) holds a character the connection's code page cannot
+  // hold; the first such character is kept.
+  void _CheckCodePage(const wchar_t* pszText, int n);
+  // User error 44 with the message that names the character kept.
+  void _RaiseTextOutsideCodePage();
 
   CNAError* m_pclError;
   CNAConnectionDescription* m_pclConnection;
@@ -355,6 +380,9 @@ class CNACommand : public CInterf {
   // The statement text's length in wide characters: every change of the
   // text goes through _AddToText or _SetText, which keep it.
   unsigned int m_nTextLength = 0;
+  // The first character of the texts given (outside literals) that the
+  // connection's code page cannot hold; 0: none. Cleared by ResetCommand.
+  unsigned int m_nOutsideCodePage = 0;
   CRefArray<CNAParameter> m_clParameters{50, 30};
   int m_bLiteralBinding = 1;
   int m_bServerKind5 = 0;

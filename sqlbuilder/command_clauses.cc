@@ -1,9 +1,10 @@
 // CNACommand: clause location, row limits on the formatted text, the tail and
-// the clause positions of a parsed query, and names through the connection's
-// dialect. The text scanning itself is CNAClauseLocation's
-// (sqlbuilder/clause_location.h); the command's statics answer through it.
+// the clause positions of a parsed query, names through the connection's
+// dialect, and whether a text can reach the server in the connection's code
+// page (names and statement texts share that one test). The text scanning
+// itself is CNAClauseLocation's (sqlbuilder/clause_location.h); the
+// command's statics answer through it.
 #include <cwchar>
-#include <memory>
 
 #include "driver/connection_description.h"
 #include "driver/na_error.h"
@@ -24,26 +25,6 @@ constexpr int kSiteEmptyName = 1;
 constexpr int kSiteNameCodePage = 2;
 constexpr unsigned int kErrBadValue = 44;
 
-// Whether every character of the name can reach the server in the
-// connection's code page: a character the code page lacks would be sent as
-// "?" and name another object. Wide and not-yet-known code pages take any
-// Unicode scalar value.
-bool bNameFitsCodePage(const wchar_t* pszName, int nCodePage) {
-  for (const wchar_t* p = pszName; *p != L'\0'; ++p) {
-    const auto c = static_cast<unsigned int>(*p);
-    if ((c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) return false;
-  }
-  if (nCodePage < 0 || nCodePage == 65001) return true;
-  const unsigned int nPage = static_cast<unsigned int>(nCodePage);
-  const int nBytes = WideCharToMultiByte(nPage, 0, pszName, -1, nullptr, 0, nullptr, nullptr);
-  if (nBytes <= 0) return false;
-  std::unique_ptr<char[]> pBytes(new char[static_cast<size_t>(nBytes)]);
-  int bUsedDefault = 0;
-  return WideCharToMultiByte(nPage, 0, pszName, -1, pBytes.get(), nBytes, nullptr,
-                             &bUsedDefault) > 0 &&
-         !bUsedDefault;
-}
-
 // The text's length, or -1 without text.
 int nTextLength(const wchar_t* pszText) {
   return pszText != nullptr ? static_cast<int>(std::wcslen(pszText)) : -1;
@@ -58,6 +39,49 @@ struct Clause {
 };
 
 }  // namespace
+
+// ---- Code pages
+
+int CNACommand::s_bTextFitsCodePage(const wchar_t* pszText, int nLength, int nCodePage,
+                                    unsigned int* pnRefused) {
+  if (pnRefused != nullptr) *pnRefused = 0;
+  if (pszText == nullptr || nLength <= 0) return 1;
+  auto refuse = [pnRefused](unsigned int c) {
+    if (pnRefused != nullptr) *pnRefused = c;
+    return 0;
+  };
+  // A surrogate or a value past U+10FFFF is no character in any code page.
+  bool bAscii = true;
+  for (int i = 0; i < nLength; ++i) {
+    const auto c = static_cast<unsigned int>(pszText[i]);
+    if ((c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) return refuse(c);
+    if (c >= 0x80) bAscii = false;
+  }
+  // Every client character set of the server holds ASCII as itself; wide,
+  // UTF-8 and not-yet-known code pages take any Unicode scalar value.
+  if (bAscii || nCodePage < 0 || nCodePage == 65001) return 1;
+  const auto nPage = static_cast<unsigned int>(nCodePage);
+  int bUsedDefault = 0;
+  if (WideCharToMultiByte(nPage, 0, pszText, nLength, nullptr, 0, nullptr, &bUsedDefault) > 0 &&
+      !bUsedDefault)
+    return 1;
+  // Which character: asked one by one, only on this road.
+  for (int i = 0; i < nLength; ++i) {
+    const auto c = static_cast<unsigned int>(pszText[i]);
+    if (c < 0x80) continue;
+    bUsedDefault = 0;
+    if (WideCharToMultiByte(nPage, 0, pszText + i, 1, nullptr, 0, nullptr, &bUsedDefault) <= 0 ||
+        bUsedDefault)
+      return refuse(c);
+  }
+  // The code page refused the text as a whole: its first non-ASCII character
+  // stands for it.
+  for (int i = 0; i < nLength; ++i) {
+    if (static_cast<unsigned int>(pszText[i]) >= 0x80)
+      return refuse(static_cast<unsigned int>(pszText[i]));
+  }
+  return 0;
+}
 
 // ---- Text scanning (CNAClauseLocation's)
 
@@ -256,7 +280,8 @@ int bCheckName(CNAError* pclError, CNAConnectionDescription* pclConnection, cons
     }
     return 0;
   }
-  if (!bNameFitsCodePage(pszName, pclConnection->nGetConnectionCodePage())) {
+  if (!CNACommand::s_bTextFitsCodePage(pszName, static_cast<int>(std::wcslen(pszName)),
+                                       pclConnection->nGetConnectionCodePage(), nullptr)) {
     CNAError::g_nRaise(pclError, eNA_ERRORTYPE(0), kNAFileCommandClauses, kSiteNameCodePage,
                        pclConnection, nullptr, nullptr, kErrBadValue);
     if (pclError != nullptr) {

@@ -7,6 +7,8 @@
 #include <new>
 #include <type_traits>
 
+#include "core/error_object.h"
+#include "core/error_table.h"
 #include "core/locale_compare.h"
 #include "driver/na_error.h"
 #include "items/record.h"
@@ -77,6 +79,51 @@ bool bHoldsDistinct(const wchar_t* pszText) {
     if (i == kLength && !bWordChar(p[kLength])) return true;
   }
   return false;
+}
+
+// The place that raises the digest's errors.
+constexpr int kNAFileParsedQuery = 14;
+constexpr int kSitePhysicalNameRefused = 1;
+// A physical name that cannot be used is reported as the command reports a
+// name it cannot send (user code 44, "the value is invalid"): the parser did
+// find a name, so it is not a lookup that found nothing (26). The table's
+// text for 44 names nothing; the message names the table and the length.
+constexpr unsigned int kErrBadValue = 44;
+constexpr unsigned int kMessagePhysicalNameRefused = 28639;
+
+// What the parser answered for a physical name.
+enum class PhysicalName { kFound, kNone, kRefused };
+
+// Asks the parser into a bounded buffer of this call's own. kRefused when it
+// announces a name but does not hand over exactly that text: a name of
+// kPhysicalNameRoom characters or more (a cut name would name another
+// table), nothing written, or a length that is not the text written.
+// *pnLength receives the length the parser announced.
+PhysicalName eAskPhysicalName(ISQLParserInformation* piInfo, const wchar_t* pszName,
+                              CTString* pOut, int* pnLength) {
+  pOut->Vide();
+  *pnLength = 0;
+  if (piInfo == nullptr || bEmpty(pszName)) return PhysicalName::kNone;
+  constexpr int kRoom = CSQLParserInfo::kPhysicalNameRoom;
+  wchar_t szBuffer[kRoom];
+  szBuffer[0] = 0;
+  int nLength = 0;
+  try {
+    nLength = piInfo->GetPhysicalName(pszName, szBuffer, kRoom);
+  } catch (...) {
+    return PhysicalName::kNone;
+  }
+  szBuffer[kRoom - 1] = 0;
+  *pnLength = nLength;
+  if (nLength <= 0) return PhysicalName::kNone;
+  if (nLength >= kRoom || szBuffer[0] == 0) return PhysicalName::kRefused;
+  // The length answered must be the text written.
+  for (int i = 0; i < nLength; ++i) {
+    if (szBuffer[i] == 0) return PhysicalName::kRefused;
+  }
+  if (szBuffer[nLength] != 0) return PhysicalName::kRefused;
+  pOut->Set(szBuffer, static_cast<unsigned int>(nLength));
+  return PhysicalName::kFound;
 }
 
 }  // namespace
@@ -369,34 +416,45 @@ int CSQLParserInfo::bHPrepareRequeteCalled() {
 
 int CSQLParserInfo::s_bGetPhysicalName(ISQLParserInformation* piInfo, const wchar_t* pszName,
                                        CTString* pOut) {
-  pOut->Vide();
-  if (piInfo == nullptr || bEmpty(pszName)) return 0;
-  // A buffer of this call's own, handed over with its size; a name that
-  // does not fit is refused whole.
-  wchar_t szBuffer[kPhysicalNameRoom];
-  szBuffer[0] = 0;
   int nLength = 0;
-  try {
-    nLength = piInfo->GetPhysicalName(pszName, szBuffer, kPhysicalNameRoom);
-  } catch (...) {
-    return 0;
-  }
-  szBuffer[kPhysicalNameRoom - 1] = 0;
-  if (nLength <= 0 || nLength >= kPhysicalNameRoom || szBuffer[0] == 0) return 0;
-  // The length answered must be the text written.
-  for (int i = 0; i < nLength; ++i) {
-    if (szBuffer[i] == 0) return 0;
-  }
-  if (szBuffer[nLength] != 0) return 0;
-  pOut->Set(szBuffer, static_cast<unsigned int>(nLength));
-  return 1;
+  return eAskPhysicalName(piInfo, pszName, pOut, &nLength) == PhysicalName::kFound ? 1 : 0;
 }
 
 const wchar_t* CSQLParserInfo::pszGetPhysicalName(const wchar_t* pszName) {
   CTString strName;
-  if (!s_bGetPhysicalName(m_piInfo, pszName, &strName)) return nullptr;
-  m_strPhysicalName.Transfert(strName);
-  return m_strPhysicalName.pszGet();
+  int nLength = 0;
+  switch (eAskPhysicalName(m_piInfo, pszName, &strName, &nLength)) {
+    case PhysicalName::kFound:
+      m_strPhysicalName.Transfert(strName);
+      return m_strPhysicalName.pszGet();
+    case PhysicalName::kRefused:
+      _RaisePhysicalNameRefused(pszName, nLength);
+      return nullptr;
+    case PhysicalName::kNone:
+      break;
+  }
+  return nullptr;
+}
+
+void CSQLParserInfo::_RaisePhysicalNameRefused(const wchar_t* pszName, int nLength) {
+  if (m_pclError == nullptr) return;
+  // The code stays 44 with the table's detail and level for it; the user
+  // message is the refusal's own, which names the table.
+  _CXErrorModule76 clError;
+  clError.SetUserErrorCode(kErrBadValue);
+  if (const _stErrorDef* pRow = ErrorDef_pFind(&gstMyModuleInfo76, kErrBadValue)) {
+    clError.SetDetailId(pRow->nDetailId);
+    clError.SetErrorLevel(static_cast<CXError::eERRORLEVEL>(pRow->nLevel));
+  } else {
+    clError.SetErrorLevel(CXError::EL_ERROR);
+  }
+  clError.AddUserMessage(&gstMyModuleInfo76, kMessagePhysicalNameRefused,
+                         pszName != nullptr ? pszName : L"", static_cast<unsigned int>(nLength));
+  CNAError::g_SetInfoNames(&clError, pszName, nullptr);
+  const int nNative = static_cast<int>(kErrBadValue);
+  clError.AddInfo(CXError::EIT_NATIVECODE, &nNative);
+  CNAError::g_AddDebugInfo(&clError, kNAFileParsedQuery, kSitePhysicalNameRefused);
+  m_pclError->AddError(eNA_ERRORTYPE(0), &clError, nullptr);
 }
 
 const wchar_t* CSQLParserInfo::pszGetPhysicalName(IInfoRubrique* piColumn) {

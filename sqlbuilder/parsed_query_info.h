@@ -15,8 +15,10 @@
 // descriptions, physical names, alias searches) is caught and answers null.
 // A physical name is asked into a bounded buffer of the call's own and
 // copied into the digest at once; a name that fills the buffer is refused,
-// never cut (a cut name would name another table). The answer stays valid
-// until the next physical-name call on the same digest.
+// never cut (a cut name would name another table), and the refusal is an
+// error in the digest's error object (a parser that knows no physical name
+// is no error: callers then take the database table name). The answer stays
+// valid until the next physical-name call on the same digest.
 //
 // Ownership: counted through CInterf. The digest holds one reference on the
 // parsed query, on each FROM table, output column and ORDER BY item, on its
@@ -114,6 +116,9 @@ class CSQLParserInfo : public CNAParsedQuery {
   IInfoFrom* piEnumFichierFrom(int bFirst) override;
   IInfoOrderBy* piEnumRubriqueClauseOrder(int bFirst) override;
   INAItemDescription* piGetItemDescription(const IInfoRubrique* piColumn) override;
+  // The physical name of a logical table name (see the file comment); null
+  // when the parser knows none, fails, or gives a name that is refused (then
+  // with user error 44 in the error object).
   const wchar_t* pszGetPhysicalName(const wchar_t* pszName) override;
   INADataSourceDescription* piGetNADataSourceDescription(const wchar_t* pszName) override;
   int bHOperationAllowed() override;
@@ -151,7 +156,7 @@ class CSQLParserInfo : public CNAParsedQuery {
   const wchar_t* pszGetPhysicalName(IInfoRubrique* piColumn);
   // Into a string: 1 and the name, or 0 (out emptied) when the parser gives
   // none, fails, or the name is too long. Static form for callers without a
-  // digest.
+  // digest: it has no error object, so a refusal is not reported.
   static int s_bGetPhysicalName(ISQLParserInformation* piInfo, const wchar_t* pszName,
                                 CTString* pOut);
   // The output column of that table (or alias) and name, calculated columns
@@ -188,6 +193,9 @@ class CSQLParserInfo : public CNAParsedQuery {
  private:
   void _Empty();
   void _Digest(int bReduced);
+  // User error 44 with the message that names the table whose physical name
+  // the parser announced with nLength characters but could not hand over.
+  void _RaisePhysicalNameRefused(const wchar_t* pszName, int nLength);
   void _ClassifyColumn(IInfoRubrique* piColumn);
   int _bExpressionIsMemo(IExpOpExpression* piExpression, int nDepth);
 

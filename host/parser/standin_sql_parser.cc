@@ -35,6 +35,29 @@ bool bIdentPart(wchar_t c) {
   return c == L'_' || c == L'$' || std::iswalnum(static_cast<wint_t>(c));
 }
 
+// The text of the quoted token that opens at nOpen (a literal or a quoted
+// name: the quote character is s[nOpen]), a doubled quote standing for one;
+// answers where the closing quote stands.
+int nQuotedEnd(const std::wstring& s, int nOpen, const wchar_t* pszUnterminated,
+               std::wstring* pText) {
+  const wchar_t q = s[static_cast<size_t>(nOpen)];
+  const int n = static_cast<int>(s.size());
+  int j = nOpen + 1;
+  for (;;) {
+    if (j >= n) throw ParseError{pszUnterminated, nOpen};
+    if (s[static_cast<size_t>(j)] == q) {
+      if (j + 1 < n && s[static_cast<size_t>(j) + 1] == q) {
+        *pText += q;
+        j += 2;
+        continue;
+      }
+      return j;
+    }
+    *pText += s[static_cast<size_t>(j)];
+    ++j;
+  }
+}
+
 std::vector<Token> Lex(const std::wstring& s) {
   std::vector<Token> tokens;
   const int n = static_cast<int>(s.size());
@@ -53,41 +76,13 @@ std::vector<Token> Lex(const std::wstring& s) {
     }
     if (c == L'\'') {
       t.eKind = Tok::kString;
-      int j = i + 1;
-      for (;;) {
-        if (j >= n) throw ParseError{L"unterminated literal", i};
-        if (s[static_cast<size_t>(j)] == L'\'') {
-          if (j + 1 < n && s[static_cast<size_t>(j) + 1] == L'\'') {
-            t.strText += L'\'';
-            j += 2;
-            continue;
-          }
-          break;
-        }
-        t.strText += s[static_cast<size_t>(j)];
-        ++j;
-      }
-      t.nEnd = j;
-      i = j + 1;
+      t.nEnd = nQuotedEnd(s, i, L"unterminated literal", &t.strText);
+      i = t.nEnd + 1;
     } else if (c == L'`') {
       t.eKind = Tok::kQuoted;
-      int j = i + 1;
-      for (;;) {
-        if (j >= n) throw ParseError{L"unterminated quoted name", i};
-        if (s[static_cast<size_t>(j)] == L'`') {
-          if (j + 1 < n && s[static_cast<size_t>(j) + 1] == L'`') {
-            t.strText += L'`';
-            j += 2;
-            continue;
-          }
-          break;
-        }
-        t.strText += s[static_cast<size_t>(j)];
-        ++j;
-      }
+      t.nEnd = nQuotedEnd(s, i, L"unterminated quoted name", &t.strText);
       if (t.strText.empty()) throw ParseError{L"empty quoted name", i};
-      t.nEnd = j;
-      i = j + 1;
+      i = t.nEnd + 1;
     } else if (c == L'{') {
       t.eKind = Tok::kParam;
       int j = i + 1;

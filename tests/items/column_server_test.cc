@@ -18,6 +18,7 @@
 #include "tests/items/record_test_support.h"
 #include "tests/mariadb/client_library.h"
 #include "tests/mariadb/server_session.h"
+#include "tests/support/utf8_reference.h"
 #include "tests/values/bound_values.h"
 #include "values/any.h"
 
@@ -33,37 +34,6 @@ StandInItemDecl Item(const wchar_t* name, int type, int size) {
   d.type = type;
   d.size = size;
   return d;
-}
-
-std::wstring AsText(const CAny& v) {
-  CAny c(v);
-  if (c.__nCastTo(VX_PSTRW, nullptr, 1) >= 100) return L"<no text>";
-  const wchar_t* psz = nullptr;
-  c.pclGetIntern()->nGetPCWSTR(&psz);
-  return psz != nullptr ? psz : L"";
-}
-
-std::string Utf8(const std::wstring& s) {
-  std::string out;
-  for (wchar_t c : s) {
-    const auto u = static_cast<unsigned int>(c);
-    if (u < 0x80) {
-      out += static_cast<char>(u);
-    } else if (u < 0x800) {
-      out += static_cast<char>(0xC0 | (u >> 6));
-      out += static_cast<char>(0x80 | (u & 0x3F));
-    } else if (u < 0x10000) {
-      out += static_cast<char>(0xE0 | (u >> 12));
-      out += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (u & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (u >> 18));
-      out += static_cast<char>(0x80 | ((u >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (u & 0x3F));
-    }
-  }
-  return out;
 }
 
 class ColumnServer : public BoundValuesTest {

@@ -51,14 +51,6 @@ CAny Int(int n) {
   return v;
 }
 
-std::wstring AsText(const CAny& v) {
-  CAny c(v);
-  if (c.__nCastTo(VX_PSTRW, nullptr, 1) >= 100) return L"<no text>";
-  const wchar_t* psz = nullptr;
-  c.pclGetIntern()->nGetPCWSTR(&psz);
-  return psz != nullptr ? psz : L"";
-}
-
 std::wstring Trace(CNAColumn* pclColumn, int bWithName) {
   CXYStringConcat<wchar_t> text;
   text.Add(L"old", 3);

@@ -161,6 +161,13 @@ TEST_F(DescriptionFromResult, NamesAreKeptExactlyKeysNumberedAndTheRecordLaidOut
               L"`id` INT PRIMARY KEY, `it's \"q\"` VARCHAR(20), `back``tick` DECIMAL(12,2) UNIQUE, "
               L"`back\\slash` BIGINT, `pct%_und` DATETIME(3), `\u4E2D\u00E9` VARCHAR(5), "
               L"KEY (`back\\slash`)");
+  // Statements given as UTF-8 reach the server as written: the table, the
+  // column and the value name what the wide text above names.
+  ASSERT_TRUE(m_session.bRun(
+      "INSERT INTO `kq_desc ``q\"t\xE2\x82\xAC` (`id`, `\xE4\xB8\xAD\xC3\xA9`) VALUES "
+      "(1, '\xC3\xA9t\xC3\xA9')"));
+  EXPECT_EQ(m_session.FirstCells("SELECT `\xE4\xB8\xAD\xC3\xA9` FROM `kq_desc ``q\"t\xE2\x82\xAC`"),
+            std::vector<std::string>{"\xC3\xA9t\xC3\xA9"});
   MYSQL_RES* pRes = Select(
       "SELECT * FROM `kq_desc ``q\"t\xE2\x82\xAC`");
   ASSERT_NE(pRes, nullptr);

@@ -431,7 +431,9 @@ TEST_F(ValueHolders, TextOfEitherWidthReachesEveryTextTypeOfAnAnyHolder) {
     narrow->InitTypeVariantAny(nType, 0);
     const bool bNarrow = narrow->bSetValue("20240229", 8u) != 0;
     // Either stored or refused with the conversion error, never anything else.
-    if (!bWide || !bNarrow) EXPECT_EQ(err.p->nGetUserErrorCode(), 53u);
+    if (!bWide || !bNarrow) {
+      EXPECT_EQ(err.p->nGetUserErrorCode(), 53u);
+    }
     if (nType == 24 || nType == 128) {
       CAny out;
       ASSERT_TRUE(bWide && bNarrow);

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "core/error_object.h"
+#include "core/mixed_width_concat.h"
 #include "driver/na_error.h"
 #include "driver/sql_dialect.h"
 #include "mariadb/mysql_connection.h"
@@ -372,5 +373,37 @@ TEST_F(ConnectionDescriptionTest, AClientLibraryOtherThanTheLoadedOneIsRefused) 
   CNAConnectionDescription::g_ResetClientLibraryInfo();
 }
 
+}  // namespace
+}  // namespace kqtest
+
+namespace kqtest {
+namespace {
+// A character the session's 8-bit code page lacks would reach the server
+// as "?": the literal is refused with user error 44 naming it.
+TEST_F(ConnectionDescriptionTest, ALiteralTheSessionsCodePageCannotHoldIsRefused) {
+  CMySQLConnection* p = Make(L"");
+  ASSERT_EQ(p->nGetLanguageCodePage(), 1252) << "a connection not opened writes in 1252";
+  struct Case {
+    std::wstring text;
+    bool ok;
+  };
+  const Case cases[] = {{L"caf\u00e9 \u20ac", true}, {L"\u4e2d", false}, {L"a\u0394b", false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.text));
+    CNAError clError;
+    CTStringConcatAW clOut;
+    const int bDone = p->_bEscapeString(&clError, &clOut, 16,
+                                        reinterpret_cast<unsigned char*>(const_cast<wchar_t*>(
+                                            c.text.c_str())),
+                                        static_cast<unsigned int>(c.text.size() * sizeof(wchar_t)));
+    EXPECT_EQ(bDone != 0, c.ok);
+    if (!c.ok) {
+      EXPECT_EQ(clError.nGetUserErrorCode(), 44u);
+      EXPECT_NE(std::wstring(clError.pszGetError()).find(L"1252"), std::wstring::npos)
+          << clError.pszGetError();
+    }
+  }
+  p->nRelease();
+}
 }  // namespace
 }  // namespace kqtest

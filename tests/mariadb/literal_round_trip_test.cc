@@ -17,6 +17,7 @@
 #include "mariadb/mysql_connection.h"
 #include "tests/mariadb/client_library.h"
 #include "tests/mariadb/server_session.h"
+#include "tests/support/utf8_reference.h"
 #include "tests/values/bound_values.h"
 #include "values/date_time_base.h"
 
@@ -25,36 +26,6 @@ namespace {
 
 [[maybe_unused]] const bool gbClientLibraryKept =
     kq230::test_support::KeepClientLibraryForTheProgram();
-
-// The UTF-8 bytes of wide text, as upper-case hexadecimal.
-std::wstring Utf8Hex(const std::wstring& text) {
-  std::string bytes;
-  for (wchar_t wc : text) {
-    const auto c = static_cast<unsigned int>(wc);
-    if (c < 0x80) {
-      bytes += static_cast<char>(c);
-    } else if (c < 0x800) {
-      bytes += static_cast<char>(0xC0 | (c >> 6));
-      bytes += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      bytes += static_cast<char>(0xE0 | (c >> 12));
-      bytes += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      bytes += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      bytes += static_cast<char>(0xF0 | (c >> 18));
-      bytes += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      bytes += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      bytes += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  static const wchar_t kDigits[] = L"0123456789ABCDEF";
-  std::wstring hex;
-  for (unsigned char b : bytes) {
-    hex += kDigits[b >> 4];
-    hex += kDigits[b & 0xF];
-  }
-  return hex;
-}
 
 CAny Dstrw(const std::wstring& text) {
   CAny v;
@@ -152,7 +123,7 @@ TEST_F(LiteralRoundTrip, TextsReadBackByteForByteInEveryMode) {
       SCOPED_TRACE(testing::Message() << "text of " << text.size() << " characters: "
                                       << std::string(text.begin(), text.begin() + std::min<size_t>(text.size(), 24)).c_str());
       const std::wstring lit = Literal(Dstrw(text));
-      EXPECT_TRUE(bServerSays(L"HEX(" + lit + L") = '" + Utf8Hex(text) + L"'"))
+      EXPECT_TRUE(bServerSays(L"HEX(" + lit + L") = '" + Hex(Utf8(text)) + L"'"))
           << (lit.size() < 200 ? std::string(lit.begin(), lit.end()) : "(long)");
       EXPECT_TRUE(bServerSays(L"CHARSET(" + lit + L") = 'utf8mb4'"));
     }
@@ -161,7 +132,7 @@ TEST_F(LiteralRoundTrip, TextsReadBackByteForByteInEveryMode) {
     CAny vA;
     vA.__SetType(VX_PSTRA, 0);
     vA.pclGetIntern()->SetValue("O'Hara\\ \xE9");
-    EXPECT_TRUE(bServerSays(L"HEX(" + Literal(vA) + L") = '" + Utf8Hex(L"O'Hara\\ \u00E9") + L"'"));
+    EXPECT_TRUE(bServerSays(L"HEX(" + Literal(vA) + L") = '" + Hex(Utf8(L"O'Hara\\ \u00E9")) + L"'"));
   }
 }
 

@@ -4,6 +4,7 @@
 
 #include <utility>
 
+#include "core/unicode.h"
 #include "driver/function_loader.h"
 #include "driver/na_error.h"
 
@@ -17,8 +18,35 @@ constexpr unsigned int kSignalled = 1644;
 kq230::test_support::MariadbServer gServer;
 std::string gSetupError;
 
-std::wstring Wide(const std::string& s) { return std::wstring(s.begin(), s.end()); }
-std::string Start(const std::wstring& s) { return std::string(s.begin(), s.end()).substr(0, 300); }
+// UTF-8 to wide text; false when the bytes are not well-formed UTF-8.
+bool bWide(const std::string& s, std::wstring* pOut) {
+  pOut->clear();
+  if (s.empty()) return true;
+  const int nInput = static_cast<int>(s.size());
+  const int n = UTF8ToWideStrict(s.data(), nInput, nullptr, 0);
+  if (n < 0) return false;
+  pOut->resize(static_cast<size_t>(n));
+  return UTF8ToWideStrict(s.data(), nInput, pOut->data(), n) == n;
+}
+
+// The facts of the fixture's server are UTF-8 text; one that is not well-formed
+// fails the test.
+std::wstring Wide(const std::string& s) {
+  std::wstring w;
+  if (!bWide(s, &w)) ADD_FAILURE() << "not UTF-8: " << s.substr(0, 300);
+  return w;
+}
+
+// The start of a statement for a failure message, as UTF-8.
+std::string Start(const std::wstring& s) {
+  std::string out;
+  for (wchar_t c : s.substr(0, 300)) {
+    char bytes[8];
+    const int n = UTF32ToUTF8(c, bytes);
+    out.append(bytes, static_cast<size_t>(n > 0 ? n : 0));
+  }
+  return out;
+}
 
 }  // namespace
 
@@ -109,7 +137,14 @@ bool ServerSession::bRun(const std::wstring& sql) {
   return false;
 }
 
-bool ServerSession::bRun(const std::string& sql) { return bRun(Wide(sql)); }
+bool ServerSession::bRun(const std::string& sql) {
+  std::wstring wide;
+  if (!bWide(sql, &wide)) {
+    ADD_FAILURE() << "the statement is not UTF-8: " << sql.substr(0, 300);
+    return false;
+  }
+  return bRun(wide);
+}
 
 std::vector<ServerSession::Row> ServerSession::Rows(const std::string& sql) {
   std::vector<Row> rows;

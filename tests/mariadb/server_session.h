@@ -71,7 +71,7 @@ class ServerSession {
 
   // Runs statements through the driver (bExecuteQueryNoResult); fails the test
   // with the server's error and the start of the text, and answers false, when
-  // they fail. The 8-bit form takes ASCII text.
+  // they fail. The 8-bit form takes UTF-8 text (not well-formed: a failure).
   bool bRun(const std::wstring& sql);
   bool bRun(const std::string& sql);
 

@@ -21,6 +21,7 @@
 #include "sqlbuilder/command.h"
 #include "tests/mariadb/client_library.h"
 #include "tests/mariadb/server_session.h"
+#include "tests/support/utf8_reference.h"
 #include "tests/values/bound_values.h"
 #include "values/any.h"
 #include "values/date_time_base.h"
@@ -38,40 +39,6 @@ CAny Wide(const std::wstring& text) {
   v.__SetType(VX_DSTRW, 0);
   v.SetValueByte(text.data(), static_cast<unsigned int>(text.size() * sizeof(wchar_t)));
   return v;
-}
-
-// The UTF-8 bytes of wide text.
-std::string Utf8(const std::wstring& text) {
-  std::string bytes;
-  for (wchar_t wc : text) {
-    const auto c = static_cast<unsigned int>(wc);
-    if (c < 0x80) {
-      bytes += static_cast<char>(c);
-    } else if (c < 0x800) {
-      bytes += static_cast<char>(0xC0 | (c >> 6));
-      bytes += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      bytes += static_cast<char>(0xE0 | (c >> 12));
-      bytes += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      bytes += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      bytes += static_cast<char>(0xF0 | (c >> 18));
-      bytes += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      bytes += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      bytes += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return bytes;
-}
-
-std::wstring Hex(const std::string& bytes) {
-  static const wchar_t kDigits[] = L"0123456789ABCDEF";
-  std::wstring hex;
-  for (unsigned char b : bytes) {
-    hex += kDigits[b >> 4];
-    hex += kDigits[b & 0xF];
-  }
-  return hex;
 }
 
 // Reads the UTF-8 corpus: label, tab, escaped value.

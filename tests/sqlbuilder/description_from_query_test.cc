@@ -18,38 +18,15 @@
 #include "items/data_source_description.h"
 #include "items/item_description.h"
 #include "sqlbuilder/parsed_query_info.h"
-#include "tests/support/bound_framework.h"
+#include "tests/sqlbuilder/parsed_query_fixture.h"
 
+namespace kqtest {
 namespace {
 
-// One item of the analysis.
-StandInItemDecl Decl(const wchar_t* pszName, int nType, int nSize, unsigned short wKey = 0,
-                     bool bNull = true, std::vector<std::wstring> components = {},
-                     const wchar_t* pszCaption = L"") {
-  StandInItemDecl d;
-  d.name = pszName;
-  d.type = nType;
-  d.size = nSize;
-  d.keyFlags = wKey;
-  d.nullAllowed = bNull;
-  d.components = std::move(components);
-  d.caption = pszCaption;
-  return d;
-}
-
-constexpr int kTexte = 2, kI4 = 5, kR8 = 7, kMemoTexte = 15, kIdAuto4 = 28;
-constexpr unsigned short kPrimary = 0x8000, kUnique = 0x4000, kDup = 0x2000, kComposed = 0x1000,
-                         kAsc = 0x0800, kDesc = 0x0400, kIgnoreCase = 0x0080;
-
-class DescriptionFromQuery : public kqtest::BoundFrameworkTest {
+class DescriptionFromQuery : public ParsedQueryTest {
  protected:
   void SetUp() override {
-    kqtest::BoundFrameworkTest::SetUp();
-    m_nParserLive = StandInParserCounts::g_nLive;
-    m_nDescriptionsLive = StandInDescriptionCounts::g_nLive;
-    m_pclError = new CNAError;
-    m_pclError->AddRef();
-    m_pAnalysis = std::make_unique<CStandInAnalysis>();
+    ParsedQueryTest::SetUp();
     Add(L"CUSTOMER",
         {
             Decl(L"CUSTID", kI4, 4, kPrimary | kAsc, false),
@@ -59,15 +36,15 @@ class DescriptionFromQuery : public kqtest::BoundFrameworkTest {
             Decl(L"CITY", kTexte, 21, 0, true, {}, L"Town"),
             Decl(L"NAME_CITY", kTexte, 50, kComposed | kDup | kAsc, true, {L"NAME", L"CITY"}),
         },
-        L"customer_tbl");
+        12, L"customer_tbl");
     Add(L"ORDERS",
         {
             Decl(L"ORDERID", kIdAuto4, 4, kUnique | kAsc),
             Decl(L"CUSTID", kI4, 4, kDup | kAsc),
             Decl(L"AMOUNT", kR8, 8),
         },
-        L"orders");
-    Add(L"PRODUCT", {Decl(L"LABEL", kTexte, 41)}, nullptr);
+        12, L"orders");
+    Add(L"PRODUCT", {Decl(L"LABEL", kTexte, 41)}, 12, nullptr);
     m_pclSource = new CNADataSourceDescription(nullptr, m_pclError);
     m_pclSource->ExternalAddRef();
     m_pclSource->SetLogicalName(L"QRY");
@@ -76,19 +53,7 @@ class DescriptionFromQuery : public kqtest::BoundFrameworkTest {
   void TearDown() override {
     EXPECT_EQ(m_pclSource->nExternalRelease(), 0);
     if (m_pclInfo != nullptr) m_pclInfo->nRelease();
-    m_pclError->nRelease();
-    m_pAnalysis.reset();
-    EXPECT_EQ(StandInParserCounts::g_nLive, m_nParserLive) << "parser objects left";
-    EXPECT_EQ(StandInDescriptionCounts::g_nLive, m_nDescriptionsLive) << "descriptions left";
-    kqtest::BoundFrameworkTest::TearDown();
-  }
-
-  void Add(const wchar_t* pszName, const std::vector<StandInItemDecl>& items,
-           const wchar_t* pszPhysical) {
-    CStandInDescription* p = CStandInDescription::pclNew(pszName, items, 12);
-    ASSERT_NE(p, nullptr);
-    m_pAnalysis->AddTable(p, pszPhysical);
-    p->nExternalRelease();
+    ParsedQueryTest::TearDown();
   }
 
   // Completes the description from the text; the digest lives to the end.
@@ -129,10 +94,6 @@ class DescriptionFromQuery : public kqtest::BoundFrameworkTest {
     EXPECT_EQ(m_pclSource->nGetNumMemos(), nMemos);
   }
 
-  int m_nParserLive = 0;
-  int m_nDescriptionsLive = 0;
-  CNAError* m_pclError = nullptr;
-  std::unique_ptr<CStandInAnalysis> m_pAnalysis;
   CSQLParserInfo* m_pclInfo = nullptr;
   CNADataSourceDescription* m_pclSource = nullptr;
 };
@@ -393,3 +354,4 @@ TEST(ComputedColumnCompletion, EngineTypeGivesTypeAndSize) {
 }
 
 }  // namespace
+}  // namespace kqtest

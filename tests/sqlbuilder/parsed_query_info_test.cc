@@ -19,41 +19,18 @@
 #include "items/data_source_description.h"
 #include "items/item_description.h"
 #include "sqlbuilder/parsed_query_info.h"
-#include "tests/support/bound_framework.h"
+#include "tests/sqlbuilder/parsed_query_fixture.h"
 
+namespace kqtest {
 namespace {
-
-// One item of the analysis.
-StandInItemDecl Decl(const wchar_t* pszName, int nType, int nSize, unsigned short wKey = 0,
-                     bool bNull = true, std::vector<std::wstring> components = {},
-                     const wchar_t* pszCaption = L"") {
-  StandInItemDecl d;
-  d.name = pszName;
-  d.type = nType;
-  d.size = nSize;
-  d.keyFlags = wKey;
-  d.nullAllowed = bNull;
-  d.components = std::move(components);
-  d.caption = pszCaption;
-  return d;
-}
-
-// Item types and key flags of the declarations.
-constexpr int kIdAuto = 1, kTexte = 2, kI4 = 5, kR8 = 7, kMemoTexte = 15, kIdAuto4 = 28;
-constexpr unsigned short kPrimary = 0x8000, kUnique = 0x4000, kDup = 0x2000, kComposed = 0x1000,
-                         kAsc = 0x0800, kDesc = 0x0400;
 
 std::wstring Text(const wchar_t* psz) { return psz != nullptr ? psz : L"(null)"; }
 std::wstring NameOf(IInfoRubrique* pi) { return pi != nullptr ? pi->pszGetNom() : L"(none)"; }
 
-class ParsedQueryInfo : public kqtest::BoundFrameworkTest {
+class ParsedQueryInfo : public ParsedQueryTest {
  protected:
   void SetUp() override {
-    kqtest::BoundFrameworkTest::SetUp();
-    m_nParserLive = StandInParserCounts::g_nLive;
-    m_nDescriptionsLive = StandInDescriptionCounts::g_nLive;
-    m_pclError = new CNAError;
-    m_pclError->AddRef();
+    ParsedQueryTest::SetUp();
     BuildAnalysis(12);
   }
 
@@ -64,11 +41,7 @@ class ParsedQueryInfo : public kqtest::BoundFrameworkTest {
       EXPECT_EQ(m_pclDescription->nExternalRelease(), 0);
       m_pclDescription = nullptr;
     }
-    m_pclError->nRelease();
-    m_pAnalysis.reset();
-    EXPECT_EQ(StandInParserCounts::g_nLive, m_nParserLive) << "parser objects left";
-    EXPECT_EQ(StandInDescriptionCounts::g_nLive, m_nDescriptionsLive) << "descriptions left";
-    kqtest::BoundFrameworkTest::TearDown();
+    ParsedQueryTest::TearDown();
   }
 
   // CUSTOMER (physical name customer_tbl), ORDERS (orders) and PRODUCT (no
@@ -97,14 +70,6 @@ class ParsedQueryInfo : public kqtest::BoundFrameworkTest {
     Add(L"CUSTOMER", customer, nVersion, L"customer_tbl");
     Add(L"ORDERS", orders, nVersion, L"orders");
     Add(L"PRODUCT", product, nVersion, nullptr);
-  }
-
-  void Add(const wchar_t* pszName, const std::vector<StandInItemDecl>& items, int nVersion,
-           const wchar_t* pszPhysical) {
-    CStandInDescription* p = CStandInDescription::pclNew(pszName, items, nVersion);
-    ASSERT_NE(p, nullptr);
-    m_pAnalysis->AddTable(p, pszPhysical);
-    p->nExternalRelease();
   }
 
   // A digest of the text (one reference, released at the end of the test).
@@ -137,10 +102,6 @@ class ParsedQueryInfo : public kqtest::BoundFrameworkTest {
     return pclColumn;
   }
 
-  int m_nParserLive = 0;
-  int m_nDescriptionsLive = 0;
-  CNAError* m_pclError = nullptr;
-  std::unique_ptr<CStandInAnalysis> m_pAnalysis;
   std::vector<CSQLParserInfo*> m_digests;
   CNADataSourceDescription* m_pclDescription = nullptr;
 };
@@ -592,3 +553,4 @@ TEST(ParsedQueryOperators, FunctionAndGroupingRanges) {
 }
 
 }  // namespace
+}  // namespace kqtest

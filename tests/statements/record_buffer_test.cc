@@ -30,14 +30,6 @@ StandInItemDecl Item(const wchar_t* name, int type, int size, int dimension = 1)
   return d;
 }
 
-std::wstring AsText(const CAny& v) {
-  CAny c(v);
-  if (c.__nCastTo(VX_PSTRW, nullptr, 1) >= 100) return L"<no text>";
-  const wchar_t* psz = nullptr;
-  c.pclGetIntern()->nGetPCWSTR(&psz);
-  return psz != nullptr ? psz : L"";
-}
-
 // A stand-in description, released at scope end.
 struct Source {
   explicit Source(const std::vector<StandInItemDecl>& items)

@@ -30,7 +30,6 @@
 // connection's error.
 #include <dlfcn.h>
 
-#include <charconv>
 #include <clocale>
 #include <cstdio>
 #include <iostream>
@@ -51,6 +50,7 @@
 #include "tests/mariadb/server_env.h"
 #include "tests/support/bound_framework.h"
 #include "tests/tools/sqlprobe_command.h"
+#include "tests/tools/sqlprobe_fields.h"
 #include "tests/tools/sqlprobe_limit.h"
 #include "values/value_calc.h"
 #include "values/value_conversion.h"
@@ -66,75 +66,6 @@ struct Refusal {
   std::string text;
 };
 
-// \\, \t, \n, \r, \xNN decoded; false on any other escape.
-bool bUnescape(const std::string& in, std::string* pOut) {
-  pOut->clear();
-  for (size_t i = 0; i < in.size(); ++i) {
-    if (in[i] != '\\') {
-      pOut->push_back(in[i]);
-      continue;
-    }
-    if (++i >= in.size()) return false;
-    switch (in[i]) {
-      case '\\': pOut->push_back('\\'); break;
-      case 't': pOut->push_back('\t'); break;
-      case 'n': pOut->push_back('\n'); break;
-      case 'r': pOut->push_back('\r'); break;
-      case 'x': {
-        if (in.size() < i + 3) return false;  // two hex digits
-        unsigned int n = 0;
-        const auto r = std::from_chars(in.data() + i + 1, in.data() + i + 3, n, 16);
-        if (r.ec != std::errc() || r.ptr != in.data() + i + 3) return false;
-        pOut->push_back(static_cast<char>(n));
-        i += 2;
-        break;
-      }
-      default:
-        return false;
-    }
-  }
-  return true;
-}
-
-std::string Escape(const std::string& in) {
-  std::string out;
-  for (char c : in) {
-    switch (c) {
-      case '\\': out += "\\\\"; break;
-      case '\t': out += "\\t"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      default: out.push_back(c);
-    }
-  }
-  return out;
-}
-
-// A wide text as UTF-8 (wchar_t holds code points); null gives "".
-std::string Utf8(const wchar_t* psz) {
-  std::string out;
-  for (; psz != nullptr && *psz != 0; ++psz) {
-    unsigned int c = static_cast<unsigned int>(*psz);
-    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
-    if (c < 0x80) {
-      out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-      out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-      out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
-  }
-  return out;
-}
-
 std::string Hex(const unsigned char* p, size_t n) {
   static const char kDigits[] = "0123456789abcdef";
   std::string out;
@@ -146,16 +77,10 @@ std::string Hex(const unsigned char* p, size_t n) {
   return out;
 }
 
-bool bNumber(const std::string& s, int* pn) {
-  if (s.empty()) return false;
-  const auto r = std::from_chars(s.data(), s.data() + s.size(), *pn, 10);
-  return r.ec == std::errc() && r.ptr == s.data() + s.size();
-}
-
 // The driver's error as a refusal: its user error number and its text (the
 // user message of its dump when the dump has one, else the whole dump).
 Refusal FromError(const CNAError& clError, const char* pszWhenEmpty) {
-  std::string text = Utf8(clError.pszGetError());
+  std::string text = sqlprobe::Utf8(clError.pszGetError());
   static const char kUserMessage[] = "User message:\r\n";
   const size_t nStart = text.find(kUserMessage);
   if (nStart != std::string::npos) {
@@ -217,17 +142,8 @@ class Probe {
   // The answer line to one command line (without its end of line).
   std::string Answer(const std::string& line) {
     std::vector<std::string> fields;
-    size_t nStart = 0;
-    for (;;) {
-      const size_t nTab = line.find('\t', nStart);
-      std::string field;
-      if (!bUnescape(line.substr(nStart, nTab == std::string::npos ? std::string::npos : nTab - nStart),
-                     &field))
-        return Err({0, "bad escape in field " + std::to_string(fields.size() + 1)});
-      fields.push_back(field);
-      if (nTab == std::string::npos) break;
-      nStart = nTab + 1;
-    }
+    std::string why;
+    if (!sqlprobe::bSplitFields(line, &fields, &why)) return Err({0, why});
     Refusal refusal{0, ""};
     std::string result;
     bool bOk = false;
@@ -235,35 +151,32 @@ class Probe {
       bOk = bDBText(fields, &result, &refusal);
     } else if (fields[0] == "sqltype") {
       bOk = bSQLType(fields, &result, &refusal);
-    } else if (sqlprobe::bIsLimitCommand(fields[0])) {
+    } else if (sqlprobe::bIsLimitCommand(fields[0]) ||
+               sqlprobe::bIsCommandWriterCommand(fields[0])) {
       if (bConnected(&refusal)) {
-        const sqlprobe::LimitAnswer answer = sqlprobe::RunLimitCommand(m_pcl, fields);
-        bOk = answer.bOk;
-        if (bOk) result = answer.text; else refusal = {answer.nError, answer.text};
-      }
-    } else if (sqlprobe::bIsCommandWriterCommand(fields[0])) {
-      if (bConnected(&refusal)) {
-        const sqlprobe::CommandAnswer answer = sqlprobe::RunCommandWriterCommand(m_pcl, fields);
+        const sqlprobe::Answer answer = sqlprobe::bIsLimitCommand(fields[0])
+                                            ? sqlprobe::RunLimitCommand(m_pcl, fields)
+                                            : sqlprobe::RunCommandWriterCommand(m_pcl, fields);
         bOk = answer.bOk;
         if (bOk) result = answer.text; else refusal = {answer.nError, answer.text};
       }
     } else {
       refusal = {0, "unknown command"};
     }
-    return bOk ? "OK\t" + Escape(result) : Err(refusal);
+    return bOk ? "OK\t" + sqlprobe::Escape(result) : Err(refusal);
   }
 
  private:
   static std::wstring Wide(const std::string& s) { return std::wstring(s.begin(), s.end()); }
   static std::string Err(const Refusal& r) {
-    return "ERR\t" + std::to_string(r.nError) + "\t" + Escape(r.text);
+    return "ERR\t" + std::to_string(r.nError) + "\t" + sqlprobe::Escape(r.text);
   }
 
   // Four numbers after the command, or a refusal.
   static bool bNumbers(const std::vector<std::string>& fields, size_t nCount, int* pn,
                        Refusal* pRefusal) {
     for (size_t i = 0; i < nCount; ++i) {
-      if (!bNumber(fields[i + 1], &pn[i])) {
+      if (!sqlprobe::bDecimal(fields[i + 1], &pn[i])) {
         *pRefusal = {0, "field " + std::to_string(i + 2) + " is not a number"};
         return false;
       }
@@ -352,7 +265,7 @@ class Probe {
     st.nDecimalPart = item.p->nGetDecimalPart();
     CXYString<wchar_t> out;
     const bool bOk = pclMap->bFormat(st, &out) != 0;
-    if (bOk) *pResult = Utf8(out.pszGet());
+    if (bOk) *pResult = sqlprobe::Utf8(out.pszGet());
     out.ReleaseDynStr();
     if (!bOk) *pRefusal = {0, "the type map has no entry for item type " + fields[1]};
     return bOk;

@@ -1,8 +1,5 @@
 #include "tests/tools/sqlprobe_command.h"
 
-#include <charconv>
-
-#include "core/codepage_conversion.h"
 #include "core/counted_string.h"
 #include "core/error_object.h"
 #include "driver/connection_description.h"
@@ -16,39 +13,13 @@
 namespace sqlprobe {
 namespace {
 
-constexpr unsigned int kUtf8 = 65001;
-
-// UTF-8 to wide text, NULs kept; false on a malformed sequence (the probe
-// refuses it rather than guess).
-bool bWide(const std::string& in, std::wstring* pOut) {
-  pOut->clear();
-  if (in.empty()) return true;
-  const int nIn = static_cast<int>(in.size());
-  const int n = MultiByteToWideChar(kUtf8, MB_ERR_INVALID_CHARS, in.data(), nIn, nullptr, 0);
-  if (n <= 0) return false;
-  pOut->resize(static_cast<size_t>(n));
-  return MultiByteToWideChar(kUtf8, MB_ERR_INVALID_CHARS, in.data(), nIn, pOut->data(), n) == n;
-}
-
-std::string Utf8(const wchar_t* psz) {
-  if (psz == nullptr || *psz == 0) return "";
-  const int n = WideCharToMultiByte(kUtf8, 0, psz, -1, nullptr, 0, nullptr, nullptr);
-  if (n <= 1) return "";
-  std::string out(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(kUtf8, 0, psz, -1, out.data(), n, nullptr, nullptr);
-  out.resize(static_cast<size_t>(n - 1));
-  return out;
-}
-
-CommandAnswer Refuse(const std::string& why) { return {false, 0, why}; }
-
 bool bSelfCallingTarget(unsigned short nType) {
   return nType == 20 || nType == VX_DATEW || nType == VX_TIMEW || nType == VX_CARW;
 }
 
 // The driver's error: its user error number and its user message (the
 // whole dump when it has none).
-CommandAnswer FromError(CNAError* pclError) {
+Answer FromError(CNAError* pclError) {
   std::string text = Utf8(pclError->pclGetXError()->pszGetUserMessage());
   if (text.empty()) text = Utf8(pclError->pszGetError());
   if (text.empty()) text = "the driver refused without saying why";
@@ -56,7 +27,7 @@ CommandAnswer FromError(CNAError* pclError) {
 }
 
 // A name field: UTF-8, no NUL.
-bool bName(const std::string& field, int nField, std::wstring* pOut, CommandAnswer* pRefusal) {
+bool bName(const std::string& field, int nField, std::wstring* pOut, Answer* pRefusal) {
   if (!bWide(field, pOut)) {
     *pRefusal = Refuse("field " + std::to_string(nField) + " is not UTF-8");
     return false;
@@ -123,12 +94,12 @@ class Session {
   CNAConvertVariant* m_pclHolder = nullptr;
 };
 
-CommandAnswer RunName(CNAConnectionDescription* pclConnection,
+Answer RunName(CNAConnectionDescription* pclConnection,
                       const std::vector<std::string>& fields) {
   if (fields.size() != 3) return Refuse("name takes 2 fields");
   const bool bTable = fields[1] == "table";
   if (!bTable && fields[1] != "item") return Refuse("field 2 is neither table nor item");
-  CommandAnswer refusal;
+  Answer refusal;
   std::wstring name;
   if (!bName(fields[2], 3, &name, &refusal)) return refusal;
   Session session(pclConnection);
@@ -139,20 +110,17 @@ CommandAnswer RunName(CNAConnectionDescription* pclConnection,
   return {true, 0, Utf8(csOut.pszGet())};
 }
 
-CommandAnswer RunWhere(CNAConnectionDescription* pclConnection,
+Answer RunWhere(CNAConnectionDescription* pclConnection,
                        const std::vector<std::string>& fields) {
   if (fields.size() != 6) return Refuse("where takes 5 fields");
-  CommandAnswer refusal;
+  Answer refusal;
   std::wstring table, column, value;
   if (!bName(fields[1], 2, &table, &refusal) || !bName(fields[2], 3, &column, &refusal))
     return refusal;
   const bool bBegins = fields[3] == "begins";
   if (!bBegins && fields[3] != "eq") return Refuse("field 4 is neither eq nor begins");
   unsigned int nType = 0;
-  const std::string& type = fields[4];
-  const auto r = std::from_chars(type.data(), type.data() + type.size(), nType, 10);
-  if (type.empty() || r.ec != std::errc() || r.ptr != type.data() + type.size() || nType > 0xFFFF)
-    return Refuse("field 5 is not a language type");
+  if (!bDecimal(fields[4], &nType) || nType > 0xFFFF) return Refuse("field 5 is not a language type");
   const int nClass = CNACommand::VXType2eParamType(static_cast<unsigned short>(nType));
   if (nClass == 0) return Refuse("field 5 is not a language type of a parameter");
   if (bBegins && nClass != CNACommand::NA_PTC_TEXT) return Refuse("begins takes a text type");
@@ -204,8 +172,8 @@ CommandAnswer RunWhere(CNAConnectionDescription* pclConnection,
 
 bool bIsCommandWriterCommand(const std::string& name) { return name == "where" || name == "name"; }
 
-CommandAnswer RunCommandWriterCommand(CNAConnectionDescription* pclConnection,
-                                      const std::vector<std::string>& fields) {
+Answer RunCommandWriterCommand(CNAConnectionDescription* pclConnection,
+                              const std::vector<std::string>& fields) {
   if (CNADriver::s_pclDriver == nullptr) return Refuse("no driver object");
   return fields[0] == "name" ? RunName(pclConnection, fields) : RunWhere(pclConnection, fields);
 }

@@ -23,15 +23,11 @@
 #include <string>
 #include <vector>
 
+#include "tests/tools/sqlprobe_fields.h"
+
 class CNAConnectionDescription;
 
 namespace sqlprobe {
-
-struct CommandAnswer {
-  bool bOk = false;
-  unsigned int nError = 0;  // the driver's user error; 0: the probe refused the input
-  std::string text;         // the result, or why it was refused (UTF-8)
-};
 
 // Whether the command name is "where" or "name".
 bool bIsCommandWriterCommand(const std::string& name);
@@ -39,8 +35,8 @@ bool bIsCommandWriterCommand(const std::string& name);
 // Runs "where" or "name" on the fields of one line (the command first).
 // REQUIRES: pclConnection is open; bIsCommandWriterCommand(fields[0]); the
 // driver object exists (the command makes its parameters through it).
-CommandAnswer RunCommandWriterCommand(CNAConnectionDescription* pclConnection,
-                                      const std::vector<std::string>& fields);
+Answer RunCommandWriterCommand(CNAConnectionDescription* pclConnection,
+                              const std::vector<std::string>& fields);
 
 }  // namespace sqlprobe
 

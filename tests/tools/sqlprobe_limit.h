@@ -14,23 +14,19 @@
 #include <string>
 #include <vector>
 
+#include "tests/tools/sqlprobe_fields.h"
+
 class CNAConnectionDescription;
 
 namespace sqlprobe {
-
-struct LimitAnswer {
-  bool bOk = false;
-  unsigned int nError = 0;  // the driver's user error; 0: the probe refused the input
-  std::string text;         // the result, or why it was refused (UTF-8)
-};
 
 // Whether the command name is one of the two.
 bool bIsLimitCommand(const std::string& name);
 
 // Runs "limit" or "limited" on the fields of one line (the command first).
 // REQUIRES: pclConnection is open; bIsLimitCommand(fields[0]).
-LimitAnswer RunLimitCommand(CNAConnectionDescription* pclConnection,
-                            const std::vector<std::string>& fields);
+Answer RunLimitCommand(CNAConnectionDescription* pclConnection,
+                       const std::vector<std::string>& fields);
 
 }  // namespace sqlprobe
 

@@ -2,18 +2,13 @@
 # checks each answer line against a regular expression.
 #
 #   cmake -DPROBE=<sqlprobe> [-DRUNNER=<i386 runner>] -DWORK_DIR=<dir> -P sqlprobe_limit_test.cmake
-#
-# KQ_MARIADB_ENV names the server's facts (the CTest fixture sets it).
 
 cmake_minimum_required(VERSION 3.20)
 
-if(NOT PROBE OR NOT WORK_DIR)
-  message(FATAL_ERROR "PROBE and WORK_DIR are required")
-endif()
+include(${CMAKE_CURRENT_LIST_DIR}/sqlprobe_script.cmake)
 
-# Command, then the regular expression its answer must match (whole line).
-# In commands, \t is a TAB; the probe's escapes are written with a doubled
-# backslash; <SC> stands for ";" (which would split the list).
+# Command, then the regular expression its answer must match (whole line),
+# written as sqlprobe_script.cmake says (<SC> for ";").
 set(cases
   # A row limit, an offset, a TOP, 64-bit numbers.
   "limit\t100\t-1\tSELECT a FROM t ORDER BY a"   "OK\tSELECT a FROM t ORDER BY a LIMIT 100"
@@ -54,58 +49,5 @@ set(cases
   "limited\ta\tb"                                "ERR\t0\t.+"
 )
 
-file(REMOVE_RECURSE "${WORK_DIR}")
-file(MAKE_DIRECTORY "${WORK_DIR}")
-set(input "")
-set(expected "")
-list(LENGTH cases n)
-math(EXPR last "${n} - 1")
-foreach(i RANGE 0 ${last} 2)
-  math(EXPR j "${i} + 1")
-  list(GET cases ${i} command)
-  list(GET cases ${j} answer)
-  string(REPLACE "<SC>" ";" command "${command}")
-  string(APPEND input "${command}\n")
-  list(APPEND expected "${answer}")
-endforeach()
-file(WRITE "${WORK_DIR}/script.txt" "${input}")
-
-execute_process(
-  COMMAND ${CMAKE_COMMAND} -E env LC_ALL=C ${RUNNER} ${PROBE}
-  INPUT_FILE "${WORK_DIR}/script.txt"
-  OUTPUT_VARIABLE out
-  ERROR_VARIABLE err
-  RESULT_VARIABLE rc)
-if(NOT rc EQUAL 0)
-  message(FATAL_ERROR "sqlprobe ended with ${rc}\n${err}\n${out}")
-endif()
-
-# Line by line (list splitting would cut at semicolons in the texts).
-set(rest "${out}")
-set(failures 0)
-set(k 0)
-foreach(answer IN LISTS expected)
-  string(FIND "${rest}" "\n" eol)
-  if(eol EQUAL -1)
-    message(SEND_ERROR "answer ${k}: missing (expected ${answer})")
-    math(EXPR failures "${failures} + 1")
-    break()
-  endif()
-  string(SUBSTRING "${rest}" 0 ${eol} line)
-  math(EXPR eol "${eol} + 1")
-  string(SUBSTRING "${rest}" ${eol} -1 rest)
-  string(REPLACE "<SC>" ";" answer "${answer}")
-  if(NOT line MATCHES "^${answer}$")
-    message(SEND_ERROR "answer ${k}: \"${line}\" does not match \"${answer}\"")
-    math(EXPR failures "${failures} + 1")
-  endif()
-  math(EXPR k "${k} + 1")
-endforeach()
-if(NOT rest STREQUAL "")
-  message(SEND_ERROR "answers past the script: ${rest}")
-  math(EXPR failures "${failures} + 1")
-endif()
-if(failures GREATER 0)
-  message(FATAL_ERROR "${failures} answer(s) wrong")
-endif()
+sqlprobe_check_cases(cases out)
 file(REMOVE_RECURSE "${WORK_DIR}")

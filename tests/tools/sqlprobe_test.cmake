@@ -4,19 +4,14 @@
 # directory) and requires the very same answers.
 #
 #   cmake -DPROBE=<sqlprobe> [-DRUNNER=<i386 runner>] -DWORK_DIR=<dir> -P sqlprobe_test.cmake
-#
-# KQ_MARIADB_ENV names the server's facts (the CTest fixture sets it).
 
 cmake_minimum_required(VERSION 3.20)  # lists keep their empty elements
 
-if(NOT PROBE OR NOT WORK_DIR)
-  message(FATAL_ERROR "PROBE and WORK_DIR are required")
-endif()
+include(${CMAKE_CURRENT_LIST_DIR}/sqlprobe_script.cmake)
 
-# Command, then the regular expression its answer must match (whole line).
-# In commands, \t is a TAB (a field separator); the probe's escapes are
-# written with a doubled backslash, and <BS> is a lone backslash at the end of
-# a command (one written there would escape the list's separator).
+# Command, then the regular expression its answer must match (whole line),
+# written as sqlprobe_script.cmake says (<BS> for a lone backslash at the end
+# of a command).
 set(cases
   # Date-times of two precisions, a date and a time item, a slot cut short.
   "dbtext\t24\t8\t0\t2024-02-29 13:45:07.125"   "OK\t1d02e807356bf302"
@@ -72,66 +67,7 @@ set(cases
   "sqltype\t2\t4\t0"                            "ERR\t0\t.+"
 )
 
-file(REMOVE_RECURSE "${WORK_DIR}")
-file(MAKE_DIRECTORY "${WORK_DIR}")
-set(input "")
-set(expected "")
-list(LENGTH cases n)
-math(EXPR last "${n} - 1")
-foreach(i RANGE 0 ${last} 2)
-  math(EXPR j "${i} + 1")
-  list(GET cases ${i} command)
-  list(GET cases ${j} answer)
-  string(REPLACE "<BS>" "\\" command "${command}")
-  string(APPEND input "${command}\n")
-  list(APPEND expected "${answer}")
-endforeach()
-file(WRITE "${WORK_DIR}/script.txt" "${input}")
-
-# Runs the probe over the script with the given environment settings; the
-# output into <out_var>.
-function(run_probe out_var)
-  execute_process(
-    COMMAND ${CMAKE_COMMAND} -E env ${ARGN} ${RUNNER} ${PROBE}
-    INPUT_FILE "${WORK_DIR}/script.txt"
-    OUTPUT_VARIABLE out
-    ERROR_VARIABLE err
-    RESULT_VARIABLE rc)
-  if(NOT rc EQUAL 0)
-    message(FATAL_ERROR "sqlprobe ended with ${rc}\n${err}\n${out}")
-  endif()
-  set(${out_var} "${out}" PARENT_SCOPE)
-endfunction()
-
-run_probe(out_c LC_ALL=C)
-
-# Line by line (list splitting would cut at semicolons in the texts).
-set(rest "${out_c}")
-set(failures 0)
-set(k 0)
-foreach(answer IN LISTS expected)
-  string(FIND "${rest}" "\n" eol)
-  if(eol EQUAL -1)
-    message(SEND_ERROR "answer ${k}: missing (expected ${answer})")
-    math(EXPR failures "${failures} + 1")
-    break()
-  endif()
-  string(SUBSTRING "${rest}" 0 ${eol} line)
-  math(EXPR eol "${eol} + 1")
-  string(SUBSTRING "${rest}" ${eol} -1 rest)
-  if(NOT line MATCHES "^${answer}$")
-    message(SEND_ERROR "answer ${k}: \"${line}\" does not match \"${answer}\"")
-    math(EXPR failures "${failures} + 1")
-  endif()
-  math(EXPR k "${k} + 1")
-endforeach()
-if(NOT rest STREQUAL "")
-  message(SEND_ERROR "answers past the script: ${rest}")
-  math(EXPR failures "${failures} + 1")
-endif()
-if(failures GREATER 0)
-  message(FATAL_ERROR "${failures} answer(s) wrong")
-endif()
+sqlprobe_check_cases(cases out_c)
 
 # The same script under a decimal-comma locale gives the same answers.
 find_program(LOCALEDEF localedef)
@@ -150,7 +86,7 @@ execute_process(COMMAND ${LOCALEDEF} -i fr_FR -f UTF-8 "${WORK_DIR}/locale/fr_FR
 if(NOT EXISTS "${WORK_DIR}/locale/fr_FR.UTF-8/LC_NUMERIC")
   message(FATAL_ERROR "localedef made no fr_FR.UTF-8 locale in ${WORK_DIR}/locale")
 endif()
-run_probe(out_comma LC_ALL=fr_FR.UTF-8 "LOCPATH=${WORK_DIR}/locale")
+sqlprobe_run(out_comma LC_ALL=fr_FR.UTF-8 "LOCPATH=${WORK_DIR}/locale")
 if(NOT out_comma STREQUAL out_c)
   message(FATAL_ERROR "answers differ under fr_FR.UTF-8:\n--- C\n${out_c}\n--- fr_FR.UTF-8\n${out_comma}")
 endif()

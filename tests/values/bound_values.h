@@ -154,6 +154,16 @@ inline std::wstring Text(const wchar_t* psz) { return psz != nullptr ? psz : L""
 inline std::wstring Text(const CXYString<wchar_t>& s) { return s.pszGet(); }
 inline std::string Text(const CXYString<char>& s) { return s.pszGet(); }
 
+// A value as the language's text (a cast to a wide text); "<no text>" when it
+// does not cast.
+inline std::wstring AsText(const CAny& v) {
+  CAny c(v);
+  if (c.__nCastTo(VX_PSTRW, nullptr, 1) >= 100) return L"<no text>";
+  const wchar_t* psz = nullptr;
+  c.pclGetIntern()->nGetPCWSTR(&psz);
+  return psz != nullptr ? psz : L"";
+}
+
 }  // namespace kqtest
 
 #endif  // KQ230_TESTS_VALUES_BOUND_VALUES_H_
