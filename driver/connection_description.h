@@ -260,7 +260,8 @@ class CNAConnectionDescription : public CInterf {
                          const wchar_t* pszLiteral, int bFlag);
   // Appends up to 9 time digits as "HH:MM:SS", then pszSeparator and the
   // digits after the sixth (a ":" after the second and the fourth digit).
-  // Digits beyond 9 are ignored. 1, or 0 when memory was refused.
+  // Digits beyond 9, and everything from the first character that is no
+  // digit, are left out. 1, or 0 when memory was refused.
   static int s_bTimeToStringIncomplete(CNAError* pclError, CTStringConcatAW* pclOut,
                                        const wchar_t* pszDigits, const wchar_t* pszSeparator);
   // Two upper-case hexadecimal digits per byte; no byte gives "".

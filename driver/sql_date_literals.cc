@@ -330,6 +330,9 @@ int CNAConnectionDescription::s_bTimeToStringIncomplete(CNAError*, CTStringConca
   if (pszDigits == nullptr) pszDigits = L"";
   const size_t n = std::min<size_t>(std::wcslen(pszDigits), 9);
   for (size_t i = 0; i < n; ++i) {
+    // Only digits reach the SQL text: the rest of a partial value is no
+    // time and could close the literal around it.
+    if (pszDigits[i] < L'0' || pszDigits[i] > L'9') break;
     if (i == 2 || i == 4) pclOut->Add(L":");
     if (i == 6 && pszSeparator != nullptr) pclOut->Add(pszSeparator);
     pclOut->Add(pszDigits + i, 1);

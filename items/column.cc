@@ -224,7 +224,10 @@ int CNAColumn::_bGetComposedKeyValue(CAny* pValue, unsigned int nFlags) {
         if (pUnits == nullptr) {
           bOk = 0;
         } else {
-          const int nWritten = WideCharToUTF16(cs.pszGet(), cs.nTaille(), pUnits, nUnits);
+          // No room for one unit: a zero size would make the converter only
+          // count, and the count is no bound of this key's room.
+          const int nWritten =
+              nUnits > 0 ? WideCharToUTF16(cs.pszGet(), cs.nTaille(), pUnits, nUnits) : 0;
           std::memcpy(pKey + nAt, pUnits, static_cast<size_t>(nWritten) * 2);
           delete[] pUnits;
         }

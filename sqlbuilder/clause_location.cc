@@ -459,6 +459,8 @@ bool CNAClauseLocation::s_bRemplaceLimitParTop(const CNAConnectionDescription* p
   if (!bReadNumber(pszText + i, &nDigits, &llFirst)) return false;
   i += nDigits;
   while (pszText[i] == L',' || s_bSeparateur(pszText[i])) ++i;
+  // "LIMIT n OFFSET m" skips rows, which TOP cannot say: kept as it is.
+  if (bEqualsNoCase(pszText + i, L"OFFSET", 6) && !bIsWordChar(pszText[i + 6])) return false;
   if (bIsDigit(pszText[i])) {
     long long llSecond = 0;
     if (!bReadNumber(pszText + i, &nDigits, &llSecond) || llSecond > 0) return false;

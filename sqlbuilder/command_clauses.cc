@@ -162,7 +162,7 @@ int CNACommand::bFormatEndOfQuery() {
   const int nLength = nTextLength(pszQuery);
   // A position past the text (a parser out of step with its text) copies
   // nothing rather than reading past it.
-  if (nEnd > 0 && nEnd + 1 < nLength) bComplete(pszQuery + nEnd + 1);
+  if (nEnd > 0 && nEnd < nLength - 1) bComplete(pszQuery + nEnd + 1);
   return 1;
 }
 

@@ -113,6 +113,8 @@ unsigned int CNACommand::nGetParameterNbr() const {
 }
 
 CNAParameter* CNACommand::pclGetParameterNoRef(unsigned int n) const {
+  // An index past the list is no parameter, never a read outside it.
+  if (n >= nGetParameterNbr()) return nullptr;
   return m_clParameters[static_cast<int>(n)];
 }
 

@@ -105,8 +105,9 @@ PhysicalName eAskPhysicalName(ISQLParserInformation* piInfo, const wchar_t* pszN
   *pnLength = 0;
   if (piInfo == nullptr || bEmpty(pszName)) return PhysicalName::kNone;
   constexpr int kRoom = CSQLParserInfo::kPhysicalNameRoom;
-  wchar_t szBuffer[kRoom];
-  szBuffer[0] = 0;
+  // Zeroed whole: a parser that leaves out the terminator leaves no stack
+  // bytes for the checks below to read.
+  wchar_t szBuffer[kRoom] = {};
   int nLength = 0;
   try {
     nLength = piInfo->GetPhysicalName(pszName, szBuffer, kRoom);

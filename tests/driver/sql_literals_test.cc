@@ -368,7 +368,8 @@ TEST_F(SqlLiterals, TimeDigitsAreWrittenWithTheirSeparators) {
   };
   const Case cases[] = {{L"", L""},           {L"1", L"1"},
                         {L"1234", L"12:34"},  {L"123456", L"12:34:56"},
-                        {L"123456789", L"12:34:56.789"}, {L"1234567891", L"12:34:56.789"}};
+                        {L"123456789", L"12:34:56.789"}, {L"1234567891", L"12:34:56.789"},
+                        {L"12' OR 1=1 --", L"12"}, {L"1234x6", L"12:34"}};
   for (const Case& c : cases) {
     CTStringConcatAW clOut(kConcatModeWide, -1);
     EXPECT_EQ(CNAConnectionDescription::s_bTimeToStringIncomplete(nullptr, &clOut, c.digits, L"."), 1);

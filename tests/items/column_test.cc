@@ -381,6 +381,29 @@ TEST_F(ColumnTest, AComposedKeyIsTheBytesOfItsComponentsEachZeroFilledToItsWidth
   EXPECT_EQ(std::memcmp(p, expected, n), 0);
 }
 
+TEST_F(ColumnTest, AUnicodeComponentPastTheKeysRoomAddsNoByteToTheKey) {
+  // The key is one byte past the text: the Unicode component has room for
+  // no whole unit and must leave that byte zero (and write nothing beyond).
+  StandInItemDecl key = Item(L"key", NA_IT_BINAIRE, 11, 0x5000);
+  key.components = {L"code", L"label"};
+  Build({Item(L"code", NA_IT_TEXTE, 11), Item(L"label", NA_IT_UNICODE, 22), key});
+  CNAColumn* k = Column(L"key");
+  ASSERT_TRUE(k->bIsComposedKey());
+  CAny code = Text(L"AB");
+  CAny label = Text(L"XYZXYZXYZ");
+  ASSERT_EQ(Column(L"code")->bSetValue(&code, 0), 1);
+  ASSERT_EQ(Column(L"label")->bSetValue(&label, 0), 1);
+  CAny v;
+  ASSERT_EQ(k->bGetCurrentValue(&v, 0), 1);
+  const unsigned char expected[11] = {'A', 'B', 0, 0, 0, 0, 0, 0, 0, 0, 0};
+  void* p = nullptr;
+  unsigned int n = 0;
+  v.pclGetIntern()->nGetDataAdr(&p);
+  v.pclGetIntern()->nGetDataSize(&n);
+  ASSERT_EQ(n, sizeof expected);
+  EXPECT_EQ(std::memcmp(p, expected, n), 0);
+}
+
 TEST_F(ColumnTest, AMemoIsModifiedOnlyByADifferentValueOrAnAttachedFile) {
   Build({Item(L"id", NA_IT_I4, 4), Item(L"notes", NA_IT_MEMOTEXTE, 8)});
   CNAColumn* memo = Column(L"notes");

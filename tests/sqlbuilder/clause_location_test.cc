@@ -302,6 +302,8 @@ TEST_F(ClauseLocationTest, ALimitClauseBecomesTopForTheKindsThatWriteTop) {
       {L"SELECT a FROM t  limit 4294967301 ;", L"SELECT TOP 4294967301  a FROM t"},
       {L"SELECT a FROM t LIMIT 5, 0", L"SELECT TOP 5  a FROM t"},
       {L"SELECT a FROM t LIMIT 5, 10", L"SELECT a FROM t LIMIT 5, 10"},  // an offset: kept
+      {L"SELECT a FROM t LIMIT 5 OFFSET 10", L"SELECT a FROM t LIMIT 5 OFFSET 10"},
+      {L"SELECT a FROM t limit 5 offset 0;", L"SELECT a FROM t limit 5 offset 0;"},
       {L"SELECT a FROM t LIMIT x", L"SELECT a FROM t LIMIT x"},          // no number
       {L"SELECT a FROM t WHERE b='LIMIT 5'", L"SELECT a FROM t WHERE b='LIMIT 5'"},
       {L"DELETE FROM t LIMIT 5", L"DELETE FROM t LIMIT 5"},

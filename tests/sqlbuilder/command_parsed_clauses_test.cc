@@ -2,6 +2,7 @@
 // positions of its clauses (or where an absent clause would go), the tail
 // copied after its last clause, and the names it resolves and writes (physical
 // table names, item names of the data source, aliases, output columns).
+#include <climits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -180,6 +181,31 @@ TEST_F(CommandParsedClausesTest, TheTailAfterTheLastClauseIsCopiedUnlessTheQuery
     pclCommand->ResetCommand(0);
     EXPECT_EQ(pclCommand->bFormatEndOfQuery(), 1);
     EXPECT_EQ(std::wstring(pclCommand->pszGetOriginalSQL()), L"");
+    pclCommand->nRelease();
+  }
+}
+
+TEST_F(CommandParsedClausesTest, AClauseEndAtOrPastTheTextsEndCopiesNoTail) {
+  const std::wstring q = L"SELECT NAME FROM CUSTOMER ORDER BY NAME LIMIT 5";
+  const int nLength = static_cast<int>(q.size());
+  // The largest position a parser can give included: one past it must not
+  // be computed.
+  for (int nEnd : {nLength - 1, nLength, nLength + 1, INT_MAX - 1, INT_MAX}) {
+    SCOPED_TRACE(nEnd);
+    CStandInSQLParser clParser(m_pAnalysis.get());
+    CStandInSQLInfo* piInfo = clParser.pclParse(q.c_str());
+    ASSERT_NE(piInfo, nullptr);
+    piInfo->m_nOrderByEnd = nEnd;
+    CSQLParserInfo* pclInfo = new CSQLParserInfo(m_pclError, piInfo, nullptr, 0);
+    pclInfo->AddRef();
+    piInfo->Release();
+    m_digests.push_back(pclInfo);
+    CNACommand* pclCommand = new CNACommand(m_pclError, m_pclConnection);
+    pclCommand->AddRef();
+    pclCommand->_SetSQLParserInfo(pclInfo);
+    pclCommand->bComplete(L"X");
+    EXPECT_EQ(pclCommand->bFormatEndOfQuery(), 1);
+    EXPECT_EQ(std::wstring(pclCommand->pszGetOriginalSQL()), L"X");
     pclCommand->nRelease();
   }
 }

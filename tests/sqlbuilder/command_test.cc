@@ -271,6 +271,19 @@ TEST_F(CommandTest, ResettingKeepsParametersOnlyWhenAsked) {
   c->nRelease();
 }
 
+TEST_F(CommandTest, AnIndexPastTheParametersIsNoParameter) {
+  CNACommand* c = NewCommand();
+  EXPECT_EQ(c->pclGetParameterNoRef(0), nullptr);
+  c->bComplete(L"SELECT ");
+  AddInt(c, 1);
+  EXPECT_NE(c->pclGetParameterNoRef(0), nullptr);
+  for (unsigned int n : {1u, 2u, 0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFFu}) {
+    SCOPED_TRACE(n);
+    EXPECT_EQ(c->pclGetParameterNoRef(n), nullptr);
+  }
+  c->nRelease();
+}
+
 TEST_F(CommandTest, KindsFollowTheHostsQueryTypes) {
   const struct {
     int host, set, converted;
