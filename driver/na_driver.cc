@@ -706,17 +706,8 @@ CNATableBase* CNADriver::_pclGetTable(INADataSourceDescription* piSource,
   CTString clIdentification;
   if (CNATableBase* pclFound = _pclFindTable(piSource, pclConnection, &clIdentification))
     return pclFound;
-  CNATableBase* pclNew = nullptr;
-  try {
-    pclNew = _pclAllocTable(clIdentification.pszGet(), piSource, pclConnection, m_pclError);
-  } catch (const std::bad_alloc&) {
-    pclNew = nullptr;
-  }
-  if (pclNew == nullptr) {
-    if (m_pclError != nullptr) m_pclError->pclGetXError()->SetErrorNoMemory();
-    return nullptr;
-  }
-  pclNew->AddRef();
+  CNATableBase* pclNew = _pclNewTable(clIdentification.pszGet(), piSource, pclConnection);
+  if (pclNew == nullptr) return nullptr;
   if (!_AddTable(pclNew)) {
     pclNew->nRelease();
     if (m_pclError != nullptr) m_pclError->pclGetXError()->SetErrorNoMemory();
@@ -740,9 +731,15 @@ CNATableBase* CNADriver::_pclGetQuery(INAContext* piContext, const wchar_t* pszQ
                             piContext);
   if (CNATableBase* pclFound = _pclFindTable(clIdentification.pszGet())) return pclFound;
   if (!bCreate) return nullptr;
+  return _pclNewTable(clIdentification.pszGet(), nullptr, pclConnection);
+}
+
+CNATableBase* CNADriver::_pclNewTable(const wchar_t* pszIdentification,
+                                      INADataSourceDescription* piSource,
+                                      CNAConnectionDescription* pclConnection) {
   CNATableBase* pclNew = nullptr;
   try {
-    pclNew = _pclAllocTable(clIdentification.pszGet(), nullptr, pclConnection, m_pclError);
+    pclNew = _pclAllocTable(pszIdentification, piSource, pclConnection, m_pclError);
   } catch (const std::bad_alloc&) {
     pclNew = nullptr;
   }

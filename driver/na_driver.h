@@ -455,6 +455,10 @@ class CNADriver : public INADriver {
   // The answer of an operation not built yet: resets the current error (when
   // bReset), raises user error 8 (type 7, site 100) with the debug text
   // "<pszOperation>: not built yet"; 0.
+  // A new table object from the back end with one reference, not
+  // registered; null with the out-of-memory error when none can be made.
+  CNATableBase* _pclNewTable(const wchar_t* pszIdentification, INADataSourceDescription* piSource,
+                             CNAConnectionDescription* pclConnection);
   int _nNotBuiltYet(const wchar_t* pszOperation, bool bReset = true);
   // User error 14 (type 0, site nSite) naming the description's connection;
   // 0.

@@ -472,12 +472,19 @@ int CNAConvertVariant::bSetValue(CVXBIN* pBin) {
 }
 
 int CNAConvertVariant::_bSetTyped(unsigned short nVXType, const void* p, unsigned int nBytes,
-                                  const CAny& clTemp) {
+                                  PfnMakeAny pfnMake) {
   if (m_eMode == NA_VT_NOT_READ) m_eMode = NA_VT_ANY;
-  if (m_clValue.nGetTypeCode() != nVXType) return bSetValue(&clTemp);
+  if (m_clValue.nGetTypeCode() != nVXType) {
+    CAny clTemp;
+    pfnMake(&clTemp, p);
+    return bSetValue(&clTemp);
+  }
   switch (m_eMode) {
-    case NA_VT_ANY:
+    case NA_VT_ANY: {
+      CAny clTemp;
+      pfnMake(&clTemp, p);
       return CNAVariant::bSetValue(&clTemp);
+    }
     case NA_VT_BUFFER:
     case NA_VT_OWN_BUFFER:
       m_clValue.SetNull(false);
@@ -491,72 +498,66 @@ int CNAConvertVariant::_bSetTyped(unsigned short nVXType, const void* p, unsigne
 }
 
 int CNAConvertVariant::bSetValue(const CMoney& clMoney) {
-  CAny v;
-  v.__SetType(VX_CY, 0);
-  v.pclGetIntern()->SetValue(&clMoney);
-  return _bSetTyped(VX_CY, &clMoney, sizeof clMoney, v);
+  return _bSetTyped(VX_CY, &clMoney, sizeof clMoney, [](CAny* v, const void* p) {
+    v->__SetType(VX_CY, 0);
+    v->pclGetIntern()->SetValue(static_cast<const CMoney*>(p));
+  });
 }
 int CNAConvertVariant::bSetValue(double d) {
-  CAny v;
-  v.SetR8(d);
-  return _bSetTyped(VX_R8, &d, sizeof d, v);
+  return _bSetTyped(VX_R8, &d, sizeof d,
+                    [](CAny* v, const void* p) { v->SetR8(*static_cast<const double*>(p)); });
 }
 int CNAConvertVariant::bSetValue(float f) {
-  CAny v;
-  v.SetR4(f);
-  return _bSetTyped(VX_R4, &f, sizeof f, v);
+  return _bSetTyped(VX_R4, &f, sizeof f,
+                    [](CAny* v, const void* p) { v->SetR4(*static_cast<const float*>(p)); });
 }
 int CNAConvertVariant::bSetValue(long long ll) {
-  CAny v;
-  v.SetI8(ll);
-  return _bSetTyped(VX_I8, &ll, sizeof ll, v);
+  return _bSetTyped(VX_I8, &ll, sizeof ll,
+                    [](CAny* v, const void* p) { v->SetI8(*static_cast<const long long*>(p)); });
 }
 int CNAConvertVariant::bSetValue(unsigned long long ull) {
-  CAny v;
-  v.SetUI8(ull);
-  return _bSetTyped(VX_UI8, &ull, sizeof ull, v);
+  return _bSetTyped(VX_UI8, &ull, sizeof ull, [](CAny* v, const void* p) {
+    v->SetUI8(*static_cast<const unsigned long long*>(p));
+  });
 }
 int CNAConvertVariant::bSetValue(int n) {
-  CAny v;
-  v.SetI4(n);
-  return _bSetTyped(VX_I4, &n, sizeof n, v);
+  return _bSetTyped(VX_I4, &n, sizeof n,
+                    [](CAny* v, const void* p) { v->SetI4(*static_cast<const int*>(p)); });
 }
 int CNAConvertVariant::bSetValue(unsigned int n) {
-  CAny v;
-  v.SetUI4(n);
-  return _bSetTyped(VX_UI4, &n, sizeof n, v);
+  return _bSetTyped(VX_UI4, &n, sizeof n,
+                    [](CAny* v, const void* p) { v->SetUI4(*static_cast<const unsigned int*>(p)); });
 }
 int CNAConvertVariant::bSetValue(short n) {
-  CAny v;
-  v.SetI2(n);
-  return _bSetTyped(VX_I2, &n, sizeof n, v);
+  return _bSetTyped(VX_I2, &n, sizeof n,
+                    [](CAny* v, const void* p) { v->SetI2(*static_cast<const short*>(p)); });
 }
 int CNAConvertVariant::bSetValue(unsigned short n) {
-  CAny v;
-  v.SetUI2(n);
-  return _bSetTyped(VX_UI2, &n, sizeof n, v);
+  return _bSetTyped(VX_UI2, &n, sizeof n, [](CAny* v, const void* p) {
+    v->SetUI2(*static_cast<const unsigned short*>(p));
+  });
 }
 int CNAConvertVariant::bSetValue(char c) {
-  CAny v;
-  v.SetI1(c);
-  return _bSetTyped(VX_I1, &c, sizeof c, v);
+  return _bSetTyped(VX_I1, &c, sizeof c,
+                    [](CAny* v, const void* p) { v->SetI1(*static_cast<const char*>(p)); });
 }
 int CNAConvertVariant::bSetValue(unsigned char c) {
-  CAny v;
-  v.SetUI1(c);
-  return _bSetTyped(VX_UI1, &c, sizeof c, v);
+  return _bSetTyped(VX_UI1, &c, sizeof c, [](CAny* v, const void* p) {
+    v->SetUI1(*static_cast<const unsigned char*>(p));
+  });
 }
 int CNAConvertVariant::bSetValue(bool b) {
-  CAny v;
-  v.SetBOOL(b ? 1 : 0);
-  unsigned char by = b ? 1 : 0;
-  return _bSetTyped(VX_BOOL, &by, 1, v);
+  const unsigned char by = b ? 1 : 0;
+  return _bSetTyped(VX_BOOL, &by, 1, [](CAny* v, const void* p) {
+    v->SetBOOL(*static_cast<const unsigned char*>(p) != 0 ? 1 : 0);
+  });
 }
 int CNAConvertVariant::bSetValue(CDateTime* pclDateTime) {
   if (pclDateTime == nullptr) return 0;
-  CAny v;
-  v.SetDATETIME(pclDateTime);
-  return _bSetTyped(VX_DATETIME, v.pbyGetValeur(), 8, v);
+  // The date-time's first 8 bytes are its record form.
+  return _bSetTyped(VX_DATETIME, pclDateTime, 8, [](CAny* v, const void* p) {
+    v->SetDATETIME(static_cast<CDateTime*>(const_cast<void*>(p)));
+  });
 }
 
 int CNAConvertVariant::bSetValue(const CAny* pv) {

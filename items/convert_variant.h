@@ -204,8 +204,11 @@ class CNAConvertVariant : public CNAVariant {
   // of a terminator of nTerminator bytes (clamped at 0), zeroes the rest.
   void _CopyToBuffer(const void* p, unsigned int n, unsigned int nTerminator);
   // The typed setters' rule: same type: stored in its natural width (false
-  // in modes 0 and 4); another type: converted from clTemp.
-  int _bSetTyped(unsigned short nVXType, const void* p, unsigned int nBytes, const CAny& clTemp);
+  // in modes 0 and 4); another type, or a language value to hold: converted
+  // from the value pfnMake builds from p. The value is built only on those
+  // roads: a raw slot of the same type takes the bytes alone.
+  using PfnMakeAny = void (*)(CAny* pOut, const void* p);
+  int _bSetTyped(unsigned short nVXType, const void* p, unsigned int nBytes, PfnMakeAny pfnMake);
   // Wide text into a raw buffer as UTF-16 with its terminator.
   void _SetWideRaw(const wchar_t* psz, unsigned int n);
   // The database text of a BOOL, number or date/time holder (8-bit, n bytes;
