@@ -1,0 +1,2 @@
+// (being written)
+#include "sqlbuilder/record_search.h"

@@ -1,0 +1,2 @@
+// (being written)
+#include "tests/sqlbuilder/search_fixture.h"
