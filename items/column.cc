@@ -231,6 +231,17 @@ int CNAColumn::_bGetComposedKeyValue(CAny* pValue, unsigned int nFlags) {
           std::memcpy(pKey + nAt, pUnits, static_cast<size_t>(nWritten) * 2);
           delete[] pUnits;
         }
+      } else if (eType == NA_IT_BINAIRE) {
+        // As in the record's slot: the 16-bit length, then the bytes. A
+        // searched composite value is cut into components by this form.
+        GetData(clValue, &p, &n);
+        if (p != nullptr && nWidth >= 2) {
+          const size_t nRoom = static_cast<size_t>(nWidth) - 2;
+          const size_t nCopy = n < nRoom ? n : nRoom;
+          pKey[nAt] = static_cast<unsigned char>(nCopy & 0xFF);
+          pKey[nAt + 1] = static_cast<unsigned char>((nCopy >> 8) & 0xFF);
+          std::memcpy(pKey + nAt + 2, p, nCopy);
+        }
       } else {
         GetData(clValue, &p, &n);
         if (p != nullptr) std::memcpy(pKey + nAt, p, n < nWidth ? n : static_cast<size_t>(nWidth));

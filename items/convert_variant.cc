@@ -432,6 +432,20 @@ void CNAConvertVariant::_CopyToBuffer(const void* p, unsigned int n, unsigned in
   m_nUsedLength = nCopy;
 }
 
+void CNAConvertVariant::_CopyBytesToBuffer(const void* p, unsigned int n) {
+  if (m_pbyBuffer == nullptr || eNAGetItemTypeAnalyse() != NA_IT_BINAIRE || m_nCapacity < 2) {
+    _CopyToBuffer(p, n, 0);
+    return;
+  }
+  unsigned int nCopy = nMin(n, m_nCapacity - 2);
+  if (nCopy > 0xFFFF) nCopy = 0xFFFF;
+  m_pbyBuffer[0] = static_cast<unsigned char>(nCopy & 0xFF);
+  m_pbyBuffer[1] = static_cast<unsigned char>(nCopy >> 8);
+  if (nCopy > 0 && p != nullptr) std::memmove(m_pbyBuffer + 2, p, nCopy);
+  std::memset(m_pbyBuffer + 2 + nCopy, 0, m_nCapacity - 2 - nCopy);
+  m_nUsedLength = nCopy + 2;
+}
+
 void CNAConvertVariant::_SetWideRaw(const wchar_t* psz, unsigned int n) {
   if (m_pbyBuffer == nullptr) return;
   unsigned int nUnits = nToUTF16(psz, n, m_pbyBuffer, nRoom(m_nCapacity, 2) / 2);
@@ -454,6 +468,10 @@ int CNAConvertVariant::bSetValue(const unsigned char* p, unsigned int n) {
       return 1;
     default: {
       unsigned int nType = m_clValue.nGetTypeCode();
+      if (nType == VX_BIN) {
+        _CopyBytesToBuffer(p, n);
+        return 1;
+      }
       _CopyToBuffer(p, n, bWideType(nType) ? 2 : (bAnsiType(nType) ? 1 : 0));
       return 1;
     }
@@ -960,12 +978,15 @@ int CNAConvertVariant::bCopyVariant(const CNAConvertVariant* pclSrc) {
         n = nMin(static_cast<unsigned int>(p[0] | (p[1] << 8)), pclSrc->m_nCapacity - 2);
         p += 2;
       }
-      // The type stays: the raw bytes are copied under it.
+      // The type stays: the raw bytes are copied under it (a binary slot's
+      // length before them again, the description first so that the copy
+      // knows its form).
+      SetItemDesc(pclSrc->m_piItemAnalyse, pclSrc->m_piItemDatabase);
       if (pclSrc->m_clValue.bIsNull()) {
         SetNull();
       } else {
         m_clValue.SetNull(false);
-        _CopyToBuffer(p, n, 0);
+        _CopyBytesToBuffer(p, n);
       }
     }
     SetItemDesc(pclSrc->m_piItemAnalyse, pclSrc->m_piItemDatabase);

@@ -203,6 +203,10 @@ class CNAConvertVariant : public CNAVariant {
   // Copies n bytes into the raw buffer bounded by the capacity less the room
   // of a terminator of nTerminator bytes (clamped at 0), zeroes the rest.
   void _CopyToBuffer(const void* p, unsigned int n, unsigned int nTerminator);
+  // The bytes of a value into the raw buffer: a binary item's slot holds
+  // its 16-bit length before them (as the reading side expects); any other
+  // slot takes them as _CopyToBuffer does.
+  void _CopyBytesToBuffer(const void* p, unsigned int n);
   // The typed setters' rule: same type: stored in its natural width (false
   // in modes 0 and 4); another type, or a language value to hold: converted
   // from the value pfnMake builds from p. The value is built only on those

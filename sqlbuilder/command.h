@@ -42,6 +42,7 @@
 #include "core/counted_string.h"
 #include "core/growable_array.h"
 #include "core/mixed_width_concat.h"
+#include "core/string_concat.h"
 #include "core/wide_string.h"
 #include "driver/reference_counted.h"
 #include "items/define.h"
@@ -60,6 +61,7 @@ class CNAError;
 class CNARecord;
 class CNAVariant;
 class CSQLParserInfo;
+class IExpOpExpression;
 class IInfoFrom;
 class IInfoRubrique;
 class INADataSourceDescription;
@@ -137,6 +139,26 @@ class CNACommand : public CInterf {
   virtual int bAddSelectColumns(CNARecord* pclRecord, int nSelectMode);
   // The column's select name into the list, then its define.
   virtual int bAddSelectColumn(CNAColumn* pclColumn, int nSelectMode);
+  // The column (pszTable may be null or empty, pszName not) joined as
+  // _FormatTableAndItemName writes it, wrapped by the connection's
+  // conversion of a date or time item to its record text
+  // (CNAConnectionDescription::bConvertExpressionToString), into *pOut. An
+  // item with no such conversion gets the column plain. 1, or 0 with the
+  // error in the command's error object and *pOut emptied (a name the
+  // writers refuse, memory). eKind, eOperator and piParent are for
+  // dialects: the base does not read them (command_operands.cc).
+  // REQUIRES: piItem and pOut non-null.
+  virtual int _bFormatAndConvertItemInClause(CNASqlElt::eSQLELT eKind, INAItemDescription* piItem,
+                                             const wchar_t* pszTable, const wchar_t* pszName,
+                                             CTString* pOut, eOPEXPRESSION eOperator,
+                                             IExpOpExpression* piParent);
+  // NA_IT_TEXTE when a column of item type eType must be compared as text
+  // in this clause under this operator (a date or time whose literal is
+  // text; a time on a connection without time items), else NA_IT_EMPTY
+  // (0). Never for IS NULL. piNode is not read by the base.
+  virtual eNA_ITEMTYPE eGetFormatExpressionColonne(CNASqlElt::eSQLELT eKind, eNA_ITEMTYPE eType,
+                                                   eOPEXPRESSION eOperator,
+                                                   IExpOpExpression* piNode);
   virtual int _bAddParameterFormated(CNAParameter* pclParameter, ePARAMTYPECONV eMode,
                                      unsigned int* pnRead);
   virtual int _bAddParameterFormated(CNAParameter* pclParameter, eNA_ITEMTYPE eDatabase,
@@ -294,6 +316,9 @@ class CNACommand : public CInterf {
   // was refused.
   static int s_bTranslateLikePattern(const wchar_t* pszPattern, unsigned int nLength,
                                      wchar_t cFrom, CTString* pOut);
+  // The same, counted: a character 0 in the pattern stays in it. Appends.
+  static int s_bTranslateLikePattern(const wchar_t* pszPattern, unsigned int nLength,
+                                     wchar_t cFrom, CXYStringConcat<wchar_t>* pOut);
 
   // ---- Clause location and names (command_clauses.cc)
   // Whether every one of the nLength characters can reach the server in the
@@ -342,6 +367,30 @@ class CNACommand : public CInterf {
   static IInfoRubrique* _piGetInfoRubriqueFromAlias(ISQLParserInformation* piParser,
                                                     const wchar_t* pszTable,
                                                     const wchar_t* pszName);
+
+  // ---- Column operands (command_operands.cc)
+  // The text of a column in a condition of clause eKind, under operator
+  // eOperator (-1: none) of piParent (may be null): the table (may be null
+  // or empty) and the item through the connection's writers, converted to
+  // text by _bFormatAndConvertItemInClause when piItem (may be null) is a
+  // date or time that eGetFormatExpressionColonne says is compared as text.
+  // 1, or 0 with the error in the command's error object and *pOut empty: a
+  // name the writers refuse (empty, NUL, outside the code page) is never
+  // written as it stands.
+  // REQUIRES: pOut non-null.
+  int FormatExpressionItemName(CTString* pOut, CNASqlElt::eSQLELT eKind, eOPEXPRESSION eOperator,
+                               IExpOpExpression* piParent, INAItemDescription* piItem,
+                               const wchar_t* pszTable, const wchar_t* pszName);
+  // eGetFormatExpressionColonne's rule for the date and time types.
+  eNA_ITEMTYPE _eGetFormatExpressionColonneForDateTime(CNASqlElt::eSQLELT eKind, eNA_ITEMTYPE eType,
+                                                      eOPEXPRESSION eOperator,
+                                                      IExpOpExpression* piNode);
+  // The item alone when pszTable is null or empty, else table "." item, each
+  // through its writer. *pOut is replaced. 1, or 0 with the error in the
+  // command's error object and *pOut empty (an empty item name is refused
+  // too: "t." is no column).
+  // REQUIRES: pOut non-null.
+  int _FormatTableAndItemName(CTString* pOut, const wchar_t* pszTable, const wchar_t* pszName);
 
   // ---- Fields
   CNAError* pclGetError() const { return m_pclError; }

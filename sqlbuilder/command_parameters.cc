@@ -91,17 +91,13 @@ unsigned int nOwnEscapeClause(const wchar_t* pszText, unsigned int nLength, unsi
 }
 
 // The wide text of a value: texts as they are (zeros included), anything
-// else as the language writes it.
+// else as the language writes it. Counted all the way: a character 0 inside
+// a text is part of it ("a\0b" never shrinks to "a").
 bool bValueText(CNAConnectionDescription* pclConnection, CNAError* pclError, const CAny& clValue,
-                CTString* pOut) {
-  CXYString<wchar_t> clText;
-  if (bIsWideTextType(clValue.nGetTypeCode()) && clValue.__nFillString(clText, nullptr) == 0) {
-    pOut->SetFromBinary(clText.pszGet(), static_cast<unsigned int>(clText.nGetLongueur()));
+                CXYString<wchar_t>* pOut) {
+  if (bIsWideTextType(clValue.nGetTypeCode()) && clValue.__nFillString(*pOut, nullptr) == 0)
     return true;
-  }
-  if (!pclConnection->bCopyString(pclError, &clText, &clValue)) return false;
-  pOut->SetFromBinary(clText.pszGet(), static_cast<unsigned int>(clText.nGetLongueur()));
-  return true;
+  return pclConnection->bCopyString(pclError, pOut, &clValue) != 0;
 }
 
 }  // namespace
@@ -400,10 +396,18 @@ int CNACommand::_bAddParameterFormated(CNAParameter* pclParameter, eNA_ITEMTYPE 
 
 int CNACommand::s_bTranslateLikePattern(const wchar_t* pszPattern, unsigned int nLength,
                                         wchar_t cFrom, CTString* pOut) {
-  if (cFrom == 0) cFrom = kBackslash;
   pOut->Vide();
-  if (pszPattern == nullptr) return 1;
   CXYStringConcat<wchar_t> clOut(nLength + 16);
+  if (!s_bTranslateLikePattern(pszPattern, nLength, cFrom, &clOut)) return 0;
+  if (clOut.nGetLength() > 0) pOut->SetFromBinary(clOut.pszGet(), clOut.nGetLength());
+  return 1;
+}
+
+int CNACommand::s_bTranslateLikePattern(const wchar_t* pszPattern, unsigned int nLength,
+                                        wchar_t cFrom, CXYStringConcat<wchar_t>* pOut) {
+  if (cFrom == 0) cFrom = kBackslash;
+  if (pszPattern == nullptr) return 1;
+  CXYStringConcat<wchar_t>& clOut = *pOut;
   // A character that must match itself.
   auto literal = [&clOut](wchar_t c) {
     if (c == kLikeEscape || c == L'%' || c == L'_') clOut.Add(kLikeEscape);
@@ -426,42 +430,49 @@ int CNACommand::s_bTranslateLikePattern(const wchar_t* pszPattern, unsigned int 
       clOut.Add(c);
     }
   }
-  if (clOut.bEchec()) return 0;
-  pOut->SetFromBinary(clOut.pszGet(), clOut.nGetLength());
-  return 1;
+  return clOut.bEchec() ? 0 : 1;
 }
 
 int CNACommand::_bWriteLikeLiteral(CNAParameter* pclParameter, const CAny* pValue,
                                    eNA_ITEMTYPE, eNA_ITEMTYPE eAnalysis, CTStringConcatAW* pOut) {
   if (pValue->bIsNull() || pValue->nGetTypeCode() == VX_NONE)
     return m_pclConnection->bConvertValueToString(m_pclError, pOut, pValue, 0, eAnalysis, 0, 0);
-  CTString clText;
+  // Counted from the value to the literal: a pattern holding a character 0
+  // goes whole (the literal writer makes it a hexadecimal literal).
+  CXYString<wchar_t> clText;
   if (!bValueText(m_pclConnection, m_pclError, *pValue, &clText)) return 0;
-  CTString clPattern;
-  if (!s_bTranslateLikePattern(clText.pszGet(), static_cast<unsigned int>(clText.nTaille()),
-                               pclParameter->cGetEscapeLike(), &clPattern)) {
+  const unsigned int nText = static_cast<unsigned int>(clText.nGetLongueur());
+  CXYStringConcat<wchar_t> clPattern(nText + 16);
+  if (!s_bTranslateLikePattern(clText.pszGet(), nText, pclParameter->cGetEscapeLike(),
+                               &clPattern)) {
     CNAError::g_nRaise(m_pclError, eNA_ERRORTYPE(0), kNAFileCommand, kSiteLikeNoMemory,
                        m_pclConnection, nullptr, nullptr, kErrNoMemory);
     return 0;
   }
+  const wchar_t* pszPattern = clPattern.pszGet();
+  unsigned int nPattern = clPattern.nGetLength();
+  CXYStringConcat<wchar_t> clBracket(nPattern + 16);
   if (m_pclConnection->nGetServerKind() == 2) {
     // That dialect reads "[" as a character class: "[[]" is the bracket.
-    CTString clBracket;
-    for (int i = 0; i < clPattern.nTaille(); ++i) {
-      const wchar_t c = clPattern.cGetChar(i);
-      if (c == L'[')
-        clBracket.Add(L"[[]");
+    for (unsigned int i = 0; i < nPattern; ++i) {
+      if (pszPattern[i] == L'[')
+        clBracket.Add(L"[[]", 3);
       else
-        clBracket.Add(c);
+        clBracket.Add(pszPattern[i]);
     }
-    clPattern.Transfert(clBracket);
+    if (clBracket.bEchec()) {
+      CNAError::g_nRaise(m_pclError, eNA_ERRORTYPE(0), kNAFileCommand, kSiteLikeNoMemory,
+                         m_pclConnection, nullptr, nullptr, kErrNoMemory);
+      return 0;
+    }
+    pszPattern = clBracket.pszGet();
+    nPattern = clBracket.nGetLength();
   }
   // The pattern is plain text now: the writer quotes it, nothing else. No
   // target type: a pattern is a text even against a numeric column.
   CAny clPatternValue;
   clPatternValue.__SetType(VX_DSTRW, 0);
-  clPatternValue.SetValueByte(clPattern.pszGet(),
-                              static_cast<unsigned int>(clPattern.nTaille()) * sizeof(wchar_t));
+  clPatternValue.SetValueByte(pszPattern, nPattern * static_cast<unsigned int>(sizeof(wchar_t)));
   return m_pclConnection->bConvertValueToString(m_pclError, pOut, &clPatternValue, 0,
                                                 eAnalysis != NA_IT_EMPTY ? eAnalysis
                                                                          : NA_IT_UNICODE,

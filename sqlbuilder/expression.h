@@ -36,8 +36,24 @@
 // - When a filter's lower bound lets NULL through (a value the engine's
 //   records use for NULL), its upper bound does too: otherwise the AND of
 //   the two is unknown for NULL rows and drops them again.
+// - The continuation of a generic partial date or date-time goes past the
+//   whole range: forward "c>=hi" (always false when the range reaches the
+//   last instant), backward "c<lo"; never a comparison with the partial
+//   text, which reads the range again (or which a date-time cannot hold).
+//   A time compared as its digits continues as a text prefix.
+// - A text is empty (the lowest text, the engine's NULL in a filter's lower
+//   bound) only when its length is 0, and a prefix is the whole counted
+//   text: a character 0 inside a value is part of it.
 // - A generic equality with an empty text writes " LIKE '%'" (with its
 //   blank: the column text may end in a letter or digit).
+// - A generic difference with an empty 8-bit text writes " NOT LIKE '%'",
+//   as the Unicode road does with its pattern "%".
+// - NOT over an operand that turned constant is the other constant (never
+//   " NOT ()").
+// - A partial date or time that names no instant ("2023023", "2023a") is
+//   user error 53 with nothing written.
+// - Cutting back an operand drops only the parameters it added: a
+//   parameter of the left operand stands exactly at the cut.
 // - Leaves of operator 9 (parsed conditions) and columns computed by a query
 //   need the expression writer of parsed queries; until it exists, writing
 //   one fails with user error 8 (not supported) and writes nothing.
@@ -49,6 +65,7 @@
 #ifndef KQ230_SQLBUILDER_EXPRESSION_H_
 #define KQ230_SQLBUILDER_EXPRESSION_H_
 
+#include "core/counted_string.h"
 #include "driver/reference_counted.h"
 #include "items/item_types.h"
 #include "items/na_operator.h"
@@ -64,6 +81,7 @@ class CNAError;
 class CNARecherche;
 class CNARecord;
 class CSQLParserInfo;
+class CTString;
 class ISQLParserInformation;
 
 // Debug-line file number of the condition tree's errors.
@@ -114,9 +132,12 @@ class CNAExpression : public CInterf {
   void Insert(CNAExpression* pclOld, CNAExpression* pclNew);
 
   // Turns every equality leaf into the comparison that continues a browse
-  // beyond it (eOperator 5 forward, 6 backward). Answers the node that takes
-  // the place of the last leaf transformed (a new subtree for a generic text
-  // going forward, else the leaf itself); null when none was transformed.
+  // beyond it (eOperator 5 forward, 6 backward). A generic date leaf keeps
+  // its partial value and generic flag: its writer reads the strict
+  // operator as "after / before the whole range". Answers the node that
+  // takes the place of the last leaf transformed (a new subtree for a
+  // generic text, or a time compared as text, going forward, else the leaf
+  // itself); null when none was transformed.
   // pclParent (may be null) is the node whose operand is this one.
   CNAExpression* pclTransformEqualTo(CNARecord* pclRecord, CNAExpression* pclParent,
                                      eNAOperator eOperator);
@@ -185,10 +206,43 @@ class CNAExpression : public CInterf {
                                       const wchar_t* pszColumn, int bLike, int bNullSelected);
   int _bGetSQLFromValueString(CNACommand* pclCommand, CNARecherche* pclSearch,
                               const wchar_t* pszColumn, int bNullSelected);
+  // *pbConstant is set when the range lies past the last instant MariaDB
+  // holds (the leaf then turns constant and writes nothing).
   int _bGetSQLFromValueDateTime(CNACommand* pclCommand, CNARecherche* pclSearch,
-                                const wchar_t* pszColumn, int bNullSelected);
+                                const wchar_t* pszColumn, int bNullSelected, int* pbConstant);
   int _bGetSQLFromValueNULL(CNACommand* pclCommand, const wchar_t* pszColumn, int* pbConstant);
   int _bGetSQLParsedCondition(CNACommand* pclCommand, CNARecherche* pclSearch, CNARecord* pclRecord);
+  // The operator nodes of bGetSQL (expression.cc).
+  int _bGetSQLNot(CNACommand* pclCommand, CNARecherche* pclSearch, int* pbConstant,
+                  CNARecord* pclRecord);
+  int _bGetSQLAndOr(CNACommand* pclCommand, eNAOperator eParent, CNARecherche* pclSearch,
+                    int* pbConstant, CNARecord* pclRecord);
+  // For each filter lower-bound leaf under pclLower whose last write let its
+  // column's NULLs through, marks the upper-bound leaves of that column
+  // under pclUpper to let them through too; answers how many were marked.
+  static int _nMarkUpperBoundsLetNull(CNAExpression* pclLower, CNAExpression* pclUpper);
+  static int s_nSetNullLetThrough(CNAExpression* pclNode, const CNAColumn* pclColumn);
+  static void s_ClearNullLetThrough(CNAExpression* pclNode);
+  // The value read as a wide text into *pOut: 1, or 0 when it cannot be.
+  int _bGetValueText(CXYString<wchar_t>* pOut) const;
+  // The column's name for a WHERE condition in the operator's context, as
+  // the command writes it. 1, or 0 with the error in the command's.
+  int _bFormatColumn(CNACommand* pclCommand, eOPEXPRESSION eOperator, CTString* pOut);
+  // " OR ", the column (context IS NULL), " IS NULL)".
+  int _bWriteNullAlternative(CNACommand* pclCommand);
+  // The parameter at the command's text position: through the search when
+  // there is one, else through the command alone; bound to pclBound (may be
+  // null).
+  int _bAddParameter(CNACommand* pclCommand, CNARecherche* pclSearch, CNAConvertVariant* pclValue,
+                     CNAColumn* pclBound, unsigned int nOptions);
+  // The column, the operator's text and the bound as a parameter typed
+  // after the column.
+  int _bAddBound(CNACommand* pclCommand, CNARecherche* pclSearch, const wchar_t* pszColumn,
+                 eNAOperator eOperator, const CAny* pBound);
+  // Records in the node's set whether the leaf's column's NULLs are selected.
+  int _bRecordNullChoice(int bNullSelected);
+  // User error 8 (not supported) into the command's error object.
+  static void _RaiseNotSupported(CNACommand* pclCommand, int nSite);
   // The set, created on first use (0 with user error 12 when refused).
   int _bInitNullSelection();
   // User error 12 into the node's error object.
@@ -203,6 +257,9 @@ class CNAExpression : public CInterf {
   unsigned int m_nFlags = 0;
   CSQLParserInfo* m_pclSourceQuery = nullptr;
   CColumnNullValueExcluded* m_pclNullSelection = nullptr;
+  // Set by the AND above while it writes this upper-bound leaf after a
+  // lower bound that let the column's NULLs through (see the file comment).
+  int m_bNullLetThrough = 0;
 };
 
 #endif  // KQ230_SQLBUILDER_EXPRESSION_H_

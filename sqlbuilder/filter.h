@@ -12,8 +12,8 @@
 // releases the current condition but keeps the filter condition.
 //
 // Ownership: CNAFilter is counted as CInterf (born at 0); statements share
-// one by reference count. CNAFilterSave holds one reference on its saved
-// filter.
+// one by reference count; it owns a copy of the bounds it was set with.
+// CNAFilterSave holds one reference on its saved filter.
 // Threads: none of their own; used under the driver lock.
 #ifndef KQ230_SQLBUILDER_FILTER_H_
 #define KQ230_SQLBUILDER_FILTER_H_
@@ -40,19 +40,44 @@ class CNAFilter : public CNARecherche {
 
   // Replaces the filter condition: the item between the bounds (either may
   // be null; a bound at its type's extreme makes no part), swapped on a
-  // descending item, equal bounds giving one equality, AND the parsed
-  // condition (may be null). nFlags: 0 from the statement; 0x8 with no
-  // bounds for the duplicate check (equality with the record's value).
-  // Answers 1 when a condition was made or nothing was asked; 0 when parts
-  // were asked and none could be made.
+  // descending item, AND the parsed condition (may be null). Equal bounds,
+  // both included, give one equality; equal bounds of which one is excluded
+  // keep both comparisons (no row has such a value). Bounds that cross are
+  // written as given (no row). nFlags: 0 from the statement; 0x8 with no
+  // bounds for the duplicate check (equality with the record's value). The
+  // lower part carries the flags | 0x44, the upper one | 0x84, the AND nodes
+  // made here | 0x4.
+  // Answers 1 when a condition was made or none is needed (nothing asked,
+  // every bound at its extreme: the filter then has no condition); 0 when a
+  // part could not be made (memory, a bound the item cannot hold: user
+  // error 53; the error is recorded and the filter has no condition).
   int bSetFilter(CNARecord* pclRecord, INAItemDescription* piItem, const CAny* pLower,
                  int bLowerIncluded, const CAny* pUpper, int bUpperIncluded,
                  ISQLParserInformation* piCondition, unsigned int nFlags);
   void ActivateFilter(int bActive);
   int bIsFilterActive() const { return nGetState() != 0; }
+  // The same object; or equal searches (CNARecherche::bEqualsSearch) set
+  // with the same bounds (the language's equality), inclusive flags and
+  // flags, neither with a parsed condition. A filter keeps its own
+  // parameters only when it writes itself, so the search's equality alone
+  // would take two filters of one item with different bounds for the same
+  // filter; a parsed condition cannot be compared, so it makes a distinct
+  // filter differ (a needless re-read, never rows of another filter).
   int bEqualsFilter(const CNAFilter* pclOther) const;
   // Both absent: true; one absent: whether the other is inactive.
   static int g_bEqualsFilter(const CNAFilter* pclA, const CNAFilter* pclB);
+
+ private:
+  // What the last bSetFilter was given (bounds as given, before a
+  // descending item exchanges them), for bEqualsFilter; copied by clones.
+  CAny m_Lower;
+  CAny m_Upper;
+  int m_bHasLower = 0;
+  int m_bHasUpper = 0;
+  int m_bLowerIncluded = 0;
+  int m_bUpperIncluded = 0;
+  int m_bParsedCondition = 0;
+  unsigned int m_nFilterFlags = 0;
 };
 
 class CNAFilterSave {

@@ -11,11 +11,17 @@
 // false. The statements create it and, with the data accesses, drive it; the
 // filter (sqlbuilder/filter.h) derives from it.
 //
+// Directions (kq230/parse_direction.h): a search continues forward for
+// NA_PARSE_FIRST (0) and backward for NA_PARSE_LAST (1); the data access
+// maps next to first and previous to last before asking.
+//
 // States: 0 inactive (nothing is written), 1 searching (the search condition
 // is current; found is always true), 2 continuing (a continuation condition
 // is current; found is the found flag). A continuation switch goes 1 -> 2
 // (direction 1: the backward condition, any other: the forward one) and any
-// other state -> 1; the direction is recorded either way.
+// other state -> 1; the direction is recorded either way. A continuation is
+// allowed only when its tree exists (none with flag 0x10): without one the
+// search would write no condition and read every row.
 //
 // Where the operations live: this file and record_search.cc (set-up, one-
 // column, key and bound comparisons, states, bGetSQL, equality, clone);
@@ -41,6 +47,7 @@
 #include "driver/reference_counted.h"
 #include "items/column.h"
 #include "items/na_operator.h"
+#include "kq230/parse_direction.h"
 #include "sqlbuilder/expression.h"
 #include "sqlbuilder/parameter.h"
 #include "values/any.h"
@@ -55,13 +62,6 @@ class INAItemDescription;
 
 // Debug-line file number of the search's errors.
 inline constexpr int kNAFileRecordSearch = 31;
-
-// The direction of a browse: 0 forward, 1 backward.
-enum eNA_PARSEDIRECTION : int {
-  NA_PARSE_FORWARD = 0,
-  NA_PARSE_BACKWARD = 1,
-  NA_PARSE_NONE = 4,  // none recorded yet
-};
 
 // Whether the server's item is a key that never holds NULL: a primary key;
 // not a unique item; for an interface version above 8, unless its
@@ -200,9 +200,26 @@ class CNARecherche : public CInterf {
   CNAExpression* _pclAddBorne(CNARecord* pclRecord, const CNARefArray<CNAColumn>* pTabColumns,
                               CTTableau<CAny*>* pTabValues, CNAColumn* pclComposite, int nIndex,
                               eNAOperator eOperator, unsigned int nFlags, eNAOperator eJoin);
-  // Examines a filter bound: 0 no bound (drop the comparison); else 1 with
-  // *peOperator and *pbGeneric possibly changed and pValue cut.
-  int _GetValue(CAny* pValue, eNAOperator* peOperator, int* pbGeneric);
+  // Examines a filter bound on the column: 0 no bound (drop the
+  // comparison); else 1 with *peOperator and *pbGeneric possibly changed and
+  // pValue cut. A minimum is no bound for a lower bound (operators 5, 7) and
+  // a maximum none for an upper bound (6, 8); the other way round the value
+  // still bounds ("c >= the maximum" is not every row).
+  int _GetValue(CNAColumn* pclColumn, CAny* pValue, eNAOperator* peOperator, int* pbGeneric);
+  // The column of the item in the record; null when the record does not
+  // hold the item (over a table, the column at the item's index must carry
+  // the item or its name).
+  static CNAColumn* _pclGetColumnOfItem(CNARecord* pclRecord, INAItemDescription* piItem);
+  // The first unique column with a defined value: among pTabColumns when
+  // given, else the record's (CNARecord::pclGetUniqueKeyNotNullNoRef).
+  static CNAColumn* _pclGetUniqueKeyWithValue(CNARecord* pclRecord,
+                                              const CNARefArray<CNAColumn>* pTabColumns);
+  // The continuation tree of the search condition for eOperator (5 or 6):
+  // built like it, or a clone transformed by pclTransformEqualTo. One
+  // reference for the caller; null when none.
+  CNAExpression* _pclBuildContinuation(CNARecord* pclRecord, INAItemDescription* piItem,
+                                       const CAny* pValue, eNAOperator eOperator,
+                                       const CNARefArray<CNAColumn>* pTabColumns, int bRebuild);
 
   // record_search_composite.cc
   CNAExpression* _pclAddExpression_MultipleItems(CNARecord* pclRecord, CNAColumn* pclColumn,
@@ -230,14 +247,29 @@ class CNARecherche : public CInterf {
 
   // A new conversion holder of the driver holding pValue, typed by the
   // column (or by the value when pclColumn is null). Count 0; null with
-  // user error 12 when refused.
+  // user error 12 when refused, or user error 53 (from the holder) when the
+  // value cannot become the column's type; either marks the build failed.
   CNAConvertVariant* _pclNewVariant(CNAColumn* pclColumn, const CAny* pValue);
   void _ReleaseTrees();
+  // User error 12; marks the build failed.
   void _RaiseNoMemory(int nSite);
+
+  // ---- Text extremes (record_search_extremes.cc)
+  // A text value whose last character is the high marker of searches (the
+  // counted texts' flag, the wide unit 0xFFFFFFFF, the byte 0xFF of the
+  // 8-bit texts other than the counted one).
+  static int _bIsMaximalText(const CAny* pValue);
+  // Drops the last character of a text value (a counted or zero-terminated
+  // text becomes a counted one of its width; date and time texts keep their
+  // type). 0 when nothing would remain (the value is then unchanged).
+  static int _bCutHighMarker(CAny* pValue);
+  // A text value whose last character is 0 (a generic search for it is an
+  // exact one).
+  static int _bEndsWithZeroCharacter(const CAny* pValue);
 
   CNAError* m_pclError = nullptr;
   int m_nState = 0;
-  eNA_PARSEDIRECTION m_eDirection = NA_PARSE_NONE;
+  eNA_PARSEDIRECTION m_eDirection = NA_PARSE_CURRENT;
   int m_bFound = 0;
   unsigned int m_nFlags = 0;
   CNAExpression* m_pclSearch = nullptr;
@@ -248,6 +280,9 @@ class CNARecherche : public CInterf {
   CAny m_Value;
   INAItemDescription* m_piFetchItem = nullptr;
   CNAConnectionDescription* m_pclConnection = nullptr;
+  // Set when a comparison could not be built (memory, a value the column
+  // cannot hold), so that "no condition" is not taken for "every row".
+  int m_bBuildFailed = 0;
 };
 
 #endif  // KQ230_SQLBUILDER_RECORD_SEARCH_H_

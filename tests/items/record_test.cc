@@ -402,6 +402,31 @@ TEST_F(Records, AComposedKeyValueIsItsComponentsBytesZeroFilled) {
   EXPECT_FALSE(pclKey->bMustDefine(kStatementMemoDefined)) << "a composed key is never defined";
 }
 
+// A binary component enters the key as it lies in the record: its 16-bit
+// length, then its bytes, zero-filled; a searched composite value is cut back
+// into components by that form, so the two must agree.
+TEST_F(Records, ABinaryComponentEntersTheKeyWithItsLength) {
+  ASSERT_TRUE(Build({Item(L"B", NA_IT_BINAIRE, 6), Item(L"N", NA_IT_I4, 4),
+                     Item(L"K", NA_IT_BINAIRE, 12, kComposed | kUnique, true, {L"B", L"N"})}));
+  CAny bin;
+  bin.__SetType(VX_BIN, 0);
+  const unsigned char bytes[3] = {0xAA, 0x00, 0xBB};
+  bin.SetValueByte(bytes, sizeof bytes);
+  const CAny n = Int(7);
+  ASSERT_TRUE(Column(L"B")->bSetValue(&bin, 0));
+  ASSERT_TRUE(Column(L"N")->bSetValue(&n, 0));
+  CAny v;
+  ASSERT_TRUE(Column(L"K")->bGetCurrentValue(&v, 0));
+  unsigned int nSize = 0;
+  void* p = nullptr;
+  ASSERT_EQ(v.pclGetIntern()->nGetDataSize(&nSize), 0);
+  ASSERT_EQ(v.pclGetIntern()->nGetDataAdr(&p), 0);
+  ASSERT_GE(nSize, 2u + sizeof bytes);
+  const unsigned char* pKey = static_cast<const unsigned char*>(p);
+  EXPECT_EQ(pKey[0] | (pKey[1] << 8), 3);
+  EXPECT_EQ(std::memcmp(pKey + 2, bytes, sizeof bytes), 0);
+}
+
 // Whether a value counts as NULL for a column, by server kind (1 is the
 // server that stores empty texts as NULL; every connection of this driver
 // is kind 5).

@@ -23,6 +23,10 @@
 //   where<TAB>table<TAB>column<TAB>eq|begins<TAB>language type<TAB>value,
 //   name<TAB>table|item<TAB>name
 //     A command's WHERE text and names (tests/tools/sqlprobe_command.h).
+//   search<TAB>table<TAB>column<TAB>item type<TAB>item size<TAB>kind<TAB>value[<TAB>value2]
+//     The statement SELECT column FROM table WHERE + the condition a record
+//     search writes, kind eq|begins|next|prev|filter
+//     (tests/tools/sqlprobe_search.h).
 //
 // Bad input (an unknown command, a wrong number of fields, a bad number or
 // escape, an item the descriptions refuse) is an ERR line, never a crash. A
@@ -52,6 +56,7 @@
 #include "tests/tools/sqlprobe_command.h"
 #include "tests/tools/sqlprobe_fields.h"
 #include "tests/tools/sqlprobe_limit.h"
+#include "tests/tools/sqlprobe_search.h"
 #include "values/value_calc.h"
 #include "values/value_conversion.h"
 
@@ -152,11 +157,16 @@ class Probe {
     } else if (fields[0] == "sqltype") {
       bOk = bSQLType(fields, &result, &refusal);
     } else if (sqlprobe::bIsLimitCommand(fields[0]) ||
-               sqlprobe::bIsCommandWriterCommand(fields[0])) {
+               sqlprobe::bIsCommandWriterCommand(fields[0]) ||
+               sqlprobe::bIsSearchCommand(fields[0])) {
       if (bConnected(&refusal)) {
-        const sqlprobe::Answer answer = sqlprobe::bIsLimitCommand(fields[0])
-                                            ? sqlprobe::RunLimitCommand(m_pcl, fields)
-                                            : sqlprobe::RunCommandWriterCommand(m_pcl, fields);
+        sqlprobe::Answer answer;
+        if (sqlprobe::bIsLimitCommand(fields[0]))
+          answer = sqlprobe::RunLimitCommand(m_pcl, fields);
+        else if (sqlprobe::bIsCommandWriterCommand(fields[0]))
+          answer = sqlprobe::RunCommandWriterCommand(m_pcl, fields);
+        else
+          answer = sqlprobe::RunSearchCommand(m_pcl, fields);
         bOk = answer.bOk;
         if (bOk) result = answer.text; else refusal = {answer.nError, answer.text};
       }
