@@ -29,31 +29,6 @@ bool bSameName(const std::wstring& a, const wchar_t* b) {
 }  // namespace
 
 // ---------------------------------------------------------------------------
-// Enumeration and combination
-
-CStandInEnumeration* CStandInEnumeration::pclNew() { return new CStandInEnumeration; }
-CStandInEnumeration::CStandInEnumeration() { ++StandInDescriptionCounts::g_nLive; }
-CStandInEnumeration::~CStandInEnumeration() { --StandInDescriptionCounts::g_nLive; }
-
-int CStandInEnumeration::nRelease() {
-  if (m_nRefCount <= 0) AbortCall("IEnumerationVM (released past 0)", 1);
-  const int n = --m_nRefCount;
-  if (n == 0) delete this;
-  return n;
-}
-
-CStandInCombination* CStandInCombination::pclNew() { return new CStandInCombination; }
-CStandInCombination::CStandInCombination() { ++StandInDescriptionCounts::g_nLive; }
-CStandInCombination::~CStandInCombination() { --StandInDescriptionCounts::g_nLive; }
-
-int CStandInCombination::nRelease() {
-  if (m_nRefCount <= 0) AbortCall("ICombinaisonVM (released past 0)", 1);
-  const int n = --m_nRefCount;
-  if (n == 0) delete this;
-  return n;
-}
-
-// ---------------------------------------------------------------------------
 // Items
 
 CStandInItem* CStandInItem::pclNew(const StandInItemDecl& decl, int nVersion) {

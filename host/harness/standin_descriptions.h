@@ -30,39 +30,13 @@
 #include <vector>
 
 #include "kq230/data_source_description_interface.h"
+#include "host/harness/standin_enumeration.h"
 #include "kq230/item_description_interface.h"
 
 // Counts shared by every stand-in description object.
 struct StandInDescriptionCounts {
   // Objects made and not yet deleted.
   static int g_nLive;
-};
-
-// The server's enumeration or combination object: only counted.
-class CStandInEnumeration final : public IEnumerationVM {
- public:
-  static CStandInEnumeration* pclNew();  // one reference, the creator's
-  int nAddRef() override { return ++m_nRefCount; }
-  int nRelease() override;
-  int nGetRefCount() const { return m_nRefCount; }
-
- private:
-  CStandInEnumeration();
-  ~CStandInEnumeration();
-  int m_nRefCount = 1;
-};
-
-class CStandInCombination final : public ICombinaisonVM {
- public:
-  static CStandInCombination* pclNew();  // one reference, the creator's
-  int nAddRef() override { return ++m_nRefCount; }
-  int nRelease() override;
-  int nGetRefCount() const { return m_nRefCount; }
-
- private:
-  CStandInCombination();
-  ~CStandInCombination();
-  int m_nRefCount = 1;
 };
 
 // One item of the declaration. Types and key flags are the native access's

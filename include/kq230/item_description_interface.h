@@ -26,6 +26,7 @@
 #include "kq230/item_type.h"
 
 class CAny;
+class CXError;
 template <class T>
 class CXYString;
 class INAContext;
@@ -34,11 +35,17 @@ class INALink;  // a link between two descriptions (not offered by the driver)
 
 // The server's enumeration and combination objects. An item holds one
 // reference on each it carries: slot 0 takes a reference, slot 1 drops one;
-// both answer the new count. The driver calls nothing else on them.
+// both answer the new count. Slots 2 and 3 turn a language value into the
+// item's record form and back (the record buffer calls them); what the form
+// is belongs to the server. A refusal answers 0 and fills the error given.
 class IEnumerationVM {
  public:
   virtual int nAddRef() = 0;   // slot 0
   virtual int nRelease() = 0;  // slot 1
+  // The 4-byte code of a value (*pnCode untouched on refusal).
+  virtual int vbValueToCode(const CAny* pValue, int* pnCode, CXError* pclError) = 0;  // slot 2
+  // The value of the 4-byte code at pCode (any alignment).
+  virtual int vbCodeToValue(const void* pCode, CAny* pValue, CXError* pclError) = 0;  // slot 3
 
  protected:
   ~IEnumerationVM() = default;
@@ -48,6 +55,13 @@ class ICombinaisonVM {
  public:
   virtual int nAddRef() = 0;   // slot 0
   virtual int nRelease() = 0;  // slot 1
+  // The record form of a value: nSize bytes written at pBytes (any
+  // alignment), whatever is not the value's written too.
+  virtual int vbValueToBytes(const CAny* pValue, void* pBytes, unsigned int nSize,
+                             CXError* pclError) = 0;  // slot 2
+  // The value of the nSize bytes at pBytes.
+  virtual int vbBytesToValue(const void* pBytes, unsigned int nSize, CAny* pValue,
+                             CXError* pclError) = 0;  // slot 3
 
  protected:
   ~ICombinaisonVM() = default;
