@@ -16,14 +16,11 @@
 // Running it: qemu-i386 build-<dir>/bench/any_set_bench. Under the emulator
 // every figure includes the emulation; compare them with each other.
 #include <benchmark/benchmark.h>
-#include <dlfcn.h>
 
 #include <cstring>
 
 #include "bench/bench_context.h"
-#include "core/module_entry.h"
-#include "host/harness/host_harness.h"
-#include "kq230/module_exports.h"
+#include "bench/stand_in_binding.h"
 #include "core/codepage_conversion.h"
 #include "values/any.h"
 #include "values/date_time_base.h"
@@ -33,23 +30,11 @@ namespace {
 
 constexpr int64_t kSets = 1000000;
 
-// Counted texts need the server's allocator: bind the framework to the
-// stand-in once, as the driver is bound at load.
-bool BindOnce() {
-  static const bool bBound = [] {
-    void* hVM = dlopen(CHostHarness::pszDefaultVMPath(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
-    if (hVM == nullptr) return false;
-    _stModuleInitRecord stRecord = {sizeof stRecord, static_cast<HINSTANCE>(hVM), 0, 0, nullptr};
-    if (ModuleEntry_nExecution(MODULE_CODE_INIT, &stRecord) != 1) return false;
-    return bInitVXConvFromVM(static_cast<HINSTANCE>(hVM), 2, 2) == 1;
-  }();
-  return bBound;
-}
 
 const char kCellText[] = "Fran\xC3\xA7ois Dupr\xC3\xA9 & Cie, Lyon";
 
 void Utf8Text(benchmark::State& state) {
-  if (!BindOnce()) return state.SkipWithError("the stand-in server did not bind");
+  if (!kqbench::bBindToStandIn()) return state.SkipWithError("the stand-in server did not bind");
   const unsigned int n = static_cast<unsigned int>(std::strlen(kCellText));
   CAny v;
   for (auto _ : state) {

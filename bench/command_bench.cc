@@ -31,7 +31,6 @@
 // Running it: build-<dir>/bench/command_bench (qemu-i386 when the machine
 // runs i386 only under emulation; the "i386" line says which).
 #include <benchmark/benchmark.h>
-#include <dlfcn.h>
 
 #include <cstring>
 #include <cwchar>
@@ -39,14 +38,12 @@
 #include <vector>
 
 #include "bench/bench_context.h"
+#include "bench/stand_in_binding.h"
 #include "core/codepage_conversion.h"
-#include "core/module_entry.h"
 #include "driver/na_error.h"
-#include "host/harness/host_harness.h"
 #include "host/harness/standin_descriptions.h"
 #include "items/column.h"
 #include "items/record.h"
-#include "kq230/module_exports.h"
 #include "kq230/vm_values.h"
 #include "mariadb/mysql_driver.h"
 #include "sqlbuilder/command.h"
@@ -60,16 +57,6 @@ namespace {
 constexpr int kColumns = 20;
 const eOPEXPRESSION kNoOperator = static_cast<eOPEXPRESSION>(-1);
 
-bool BindOnce() {
-  static const bool bBound = [] {
-    void* hVM = dlopen(CHostHarness::pszDefaultVMPath(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
-    if (hVM == nullptr) return false;
-    _stModuleInitRecord stRecord = {sizeof stRecord, static_cast<HINSTANCE>(hVM), 0, 0, nullptr};
-    if (ModuleEntry_nExecution(MODULE_CODE_INIT, &stRecord) != 1) return false;
-    return bInitVXConvFromVM(static_cast<HINSTANCE>(hVM), 2, 2) == 1;
-  }();
-  return bBound;
-}
 
 // A record of 20 columns over a stand-in description, on a connection of
 // the given code page; everything made once for the process and kept.
@@ -98,7 +85,7 @@ World* pWorld(int nCodePage) {
   World*& p = s_apWorld[nCodePage == kConcatModeWide ? 0 : 1];
   if (p != nullptr) return p;
   p = new World;
-  if (!BindOnce()) return p;
+  if (!kqbench::bBindToStandIn()) return p;
   if (CNADriver::s_pclDriver == nullptr) {
     p->pclDriver = new CMySQLDriver;
     p->pclDriver->ExternalAddRef();

@@ -30,20 +30,17 @@
 // Running it: build-<dir>/bench/search_bench (qemu-i386 when the machine
 // runs i386 only under emulation; the "i386" line says which).
 #include <benchmark/benchmark.h>
-#include <dlfcn.h>
 
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "bench/bench_context.h"
-#include "core/module_entry.h"
+#include "bench/stand_in_binding.h"
 #include "driver/na_error.h"
-#include "host/harness/host_harness.h"
 #include "host/harness/standin_descriptions.h"
 #include "items/column.h"
 #include "items/record.h"
-#include "kq230/module_exports.h"
 #include "kq230/vm_values.h"
 #include "mariadb/mysql_driver.h"
 #include "sqlbuilder/command.h"
@@ -60,16 +57,6 @@ constexpr int kComponents = 8;
 constexpr int kTextSize = 11;  // 10 characters and the terminator
 constexpr unsigned short kComposed = 0x1000, kDuplicates = 0x2000;
 
-bool BindOnce() {
-  static const bool bBound = [] {
-    void* hVM = dlopen(CHostHarness::pszDefaultVMPath(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
-    if (hVM == nullptr) return false;
-    _stModuleInitRecord stRecord = {sizeof stRecord, static_cast<HINSTANCE>(hVM), 0, 0, nullptr};
-    if (ModuleEntry_nExecution(MODULE_CODE_INIT, &stRecord) != 1) return false;
-    return bInitVXConvFromVM(static_cast<HINSTANCE>(hVM), 2, 2) == 1;
-  }();
-  return bBound;
-}
 
 // The connection of the items' tests on UTF-8, the probe's and the
 // fixture's code page.
@@ -98,7 +85,7 @@ World* pWorld() {
   static World* s_p = nullptr;
   if (s_p != nullptr) return s_p;
   World* p = s_p = new World;
-  if (!BindOnce()) return p;
+  if (!kqbench::bBindToStandIn()) return p;
   if (CNADriver::s_pclDriver == nullptr) {
     p->pclDriver = new CMySQLDriver;
     p->pclDriver->ExternalAddRef();

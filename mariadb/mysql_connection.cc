@@ -16,6 +16,7 @@
 #include "items/code_page_converters.h"
 #include "items/sql_type_map.h"
 #include "kq230/item_description_interface.h"
+#include "mariadb/client_call_guard.h"
 #include "tables/na_transaction.h"
 
 int CMySQLConnection::gbUseNextResult = 0;
@@ -127,27 +128,7 @@ int CMySQLConnection::_nReportFault(CNAError* pclError, const CTString* pStandBy
   return 0;
 }
 
-namespace {
-
-// Runs fn, a few client-library calls; a stand-by entry's CTString (copied to
-// *pcsStandBy, *pbStandBy set) or any other fault (*pbFault set) answers false.
-// The caller keeps the caught name: no thread-local text, whose destructor
-// would keep the library loaded for as long as the thread lives.
-template <class Fn>
-bool bGuarded(Fn fn, CTString* pcsStandBy, bool* pbStandBy, bool* pbFault) {
-  try {
-    fn();
-    return true;
-  } catch (const CTString& csName) {
-    *pcsStandBy = csName;
-    *pbStandBy = true;
-  } catch (...) {
-    *pbFault = true;
-  }
-  return false;
-}
-
-}  // namespace
+using kqmariadb::bGuarded;
 
 #define KQ_GUARDED(pclError, ...)                                               \
   ([&]() -> bool {                                                               \

@@ -13,6 +13,7 @@
 #include "items/code_page_converters.h"
 #include "items/convert_variant.h"
 #include "items/item_description.h"
+#include "mariadb/client_call_guard.h"
 #include "mariadb/mysql_connection.h"
 
 namespace {
@@ -200,21 +201,7 @@ void ReadField(const unsigned char* pRecord, int nRecordSize, stFieldFacts* pst)
 
 bool bIsBlobType(int nType) { return nType >= kTypeTinyBlob && nType <= kTypeBlob; }
 
-// Runs fn, a few client calls; a stand-by entry's CTString (kept in
-// *pcsStandBy, *pbStandBy set) or any other fault (*pbFault) answers false.
-template <class Fn>
-bool bGuarded(Fn fn, CTString* pcsStandBy, bool* pbStandBy, bool* pbFault) {
-  try {
-    fn();
-    return true;
-  } catch (const CTString& csName) {
-    *pcsStandBy = csName;
-    *pbStandBy = true;
-  } catch (...) {
-    *pbFault = true;
-  }
-  return false;
-}
+using kqmariadb::bGuarded;
 
 }  // namespace
 
