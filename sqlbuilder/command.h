@@ -211,6 +211,11 @@ class CNACommand : public CInterf {
   int64_t llGetRowOffset() const { return m_llRowOffset; }
   void SetRowOffset(int64_t ll) { m_llRowOffset = ll; }
 
+  // ---- Inverted order: the browse's SELECT sorts its rows against the
+  // browse direction (descending); the statement's moves read it.
+  int bGetInvertedOrder() const { return m_bInvertedOrder; }
+  void SetInvertedOrder(int bInverted) { m_bInvertedOrder = bInverted ? 1 : 0; }
+
   // ---- Texts
   // Appends nLength characters ((unsigned)-1: up to the terminator; then the
   // text may not be null). While the query-rewrite flag is set and the
@@ -440,6 +445,7 @@ class CNACommand : public CInterf {
   CRefArray<CNADefine> m_clDefines{50, 30};
   int64_t m_llRowLimit = -1;
   int64_t m_llRowOffset = -1;
+  int m_bInvertedOrder = 0;
   CTStringConcatAW m_clFormated;
   CTStringConcatAW m_clDump;
   IInfoRubrique* m_piComputedColumn = nullptr;

@@ -1,0 +1,378 @@
+// The browse's SELECT of a statement: select list, FROM, WHERE and the ORDER
+// BY completed to a unique order (see statements/statement.h).
+//
+// Why the order must be unique: the data access reads a browse in windows
+// (a row limit) and goes on from the last row read with a condition on the
+// order columns. Rows that tie on every order column may come back in any
+// order from one execution to the next, so a window boundary between them
+// would skip or repeat rows.
+#include <cwchar>
+#include <new>
+
+#include "core/growable_array.h"
+#include "driver/connection_description.h"
+#include "driver/na_driver.h"
+#include "driver/na_error.h"
+#include "items/column.h"
+#include "items/column_null_selection.h"
+#include "items/define.h"
+#include "items/items_data_access_interface.h"
+#include "items/record.h"
+#include "items/record_value_interface.h"
+#include "kq230/item_description_interface.h"
+#include "sqlbuilder/command.h"
+#include "sqlbuilder/filter.h"
+#include "sqlbuilder/record_search.h"
+#include "statements/statement.h"
+
+namespace {
+
+// File number of these errors in their debug line, and the sites.
+constexpr int kErrorFile = 4;
+constexpr int kSiteUnknownItem = 9;
+constexpr int kSiteNotBuilt = 10;
+constexpr int kSiteNoRecord = 11;
+constexpr int kSiteNeverRead = 4;
+constexpr int kSiteNoCondition = 12;
+
+// User error of an operation this driver does not offer (yet).
+constexpr unsigned int kErrNotSupported = 8;
+
+bool bSameText(const wchar_t* pszA, const wchar_t* pszB) {
+  return std::wcscmp(pszA != nullptr ? pszA : L"", pszB != nullptr ? pszB : L"") == 0;
+}
+
+}  // namespace
+
+// ---- Fields
+
+CNACommand* CNAStatement::pclGetCommandNoRef() const {
+  return static_cast<CNACommand*>(m_refCommand.pGet());
+}
+void CNAStatement::SetRecherche(CNARecherche* pclSearch) { m_refRecherche.Reset(pclSearch); }
+CNARecherche* CNAStatement::pclGetRechercheNoRef() const {
+  return static_cast<CNARecherche*>(m_refRecherche.pGet());
+}
+void CNAStatement::SetFilter(CNAFilter* pclFilter) { m_refFilter.Reset(pclFilter); }
+CNAFilter* CNAStatement::pclGetFilterNoRef() const {
+  return static_cast<CNAFilter*>(m_refFilter.pGet());
+}
+
+void CNAStatement::SetOriginalRecordValue(CNARecordValueBase* pclValue) {
+  m_refOriginalValue.Reset(pclValue);
+}
+CNARecordValueBase* CNAStatement::pclGetOriginalRecordValueNoRef() const {
+  return static_cast<CNARecordValueBase*>(m_refOriginalValue.pGet());
+}
+
+CNARecherche* CNAStatement::pclAllocRecherche() {
+  return new (std::nothrow) CNARecherche(m_pclError, m_pclConnection);
+}
+
+int CNAStatement::_bAddDistinct(unsigned int) const { return 0; }
+
+int CNAStatement::_nRaiseSelect(int nSite, unsigned int nCode, const wchar_t* pszItem) {
+  const wchar_t* pszTable = m_pclRecord != nullptr ? m_pclRecord->pszGetTableName() : L"";
+  if (nCode == kErrUnknownItem) {
+    return CNAError::g_nRaise(m_pclError, eNA_ERRORTYPE(0), kErrorFile, nSite, m_pclConnection,
+                              pszTable, pszItem, nCode, pszItem != nullptr ? pszItem : L"");
+  }
+  CNAError::g_nRaise(m_pclError, eNA_ERRORTYPE(0), kErrorFile, nSite, m_pclConnection, pszTable,
+                     nullptr, nCode);
+  if (m_pclError != nullptr && pszItem != nullptr) m_pclError->AddDebugMessageNoFormat(pszItem);
+  return 0;
+}
+
+// ---- SELECT
+
+int CNAStatement::bBuildQuerySELECT(CNACommand* pclCommand, unsigned int nFlags,
+                                    const wchar_t* pszItem, int bAscending,
+                                    CNACommand* pclWhere) {
+  if (pclCommand == nullptr) return 0;
+  m_refCommand.Reset(pclCommand);
+  if (m_pclRecord == nullptr || m_pclRecord->pclGetDataAccessNoRef() == nullptr)
+    return _nRaiseSelect(kSiteNoRecord, kErrNoCurrentRow, nullptr);
+  if (m_pclRecord->bSourceIsQuery())
+    return _nRaiseSelect(kSiteNotBuilt, kErrNotSupported,
+                         L"bBuildQuerySELECT on a query: not built yet");
+
+  if (!pclCommand->bComplete(L"SELECT ")) return 0;
+  if (_bAddDistinct(nFlags) && !pclCommand->bComplete(L"DISTINCT ")) return 0;
+  // Table columns are selected by their formatted names (no alias to add).
+  if (!pclCommand->bAddSelectColumns(m_pclRecord, 1)) return 0;
+  return _bBuildQuerySELECTFromTable(pclCommand, nFlags, pszItem, bAscending, pclWhere, 1);
+}
+
+int CNAStatement::_bBuildQuerySELECTFromTable(CNACommand* pclCommand, unsigned int nFlags,
+                                              const wchar_t* pszItem, int bAscending,
+                                              CNACommand* pclWhere, int bOrderBy) {
+  pclCommand->_SetQueryKind(NA_CMD_SELECT);
+  CNAItemsDataAccess* pclAccess = m_pclRecord->pclGetDataAccessNoRef();
+  const wchar_t* pszTable = pclAccess->pszGetDBTableName();
+  // A SELECT with nothing after FROM is no statement the server could run.
+  if (pszTable == nullptr || pszTable[0] == 0)
+    return _nRaiseSelect(kSiteNoRecord, kErrNotSupported, L"the data access has no table text");
+  if (!pclCommand->bComplete(L" FROM ") || !pclCommand->bComplete(pszTable)) return 0;
+
+  CNAConnectionDescription* pclConnection = pclCommand->pclGetCnx();
+  const bool bNoLockClause =
+      pclConnection->nGetServerKind() == 8 && pclConnection->nGetServerVersionMajor() >= 10;
+  if (!bNoLockClause && !pclCommand->bAddRecordLock()) return 0;
+
+  if (pclWhere != nullptr && !pclWhere->bIsEmpty()) {
+    // The condition's parameters come along (its text alone would leave
+    // their places empty), as copies: shared ones would be moved to their
+    // place in this text, and the condition, written again into the next
+    // window's SELECT, would put its values in the wrong places.
+    if (!pclCommand->bComplete(L" WHERE ")) return 0;
+    if (!pclCommand->bAdd(pclWhere, CNACommand::NA_ADD_CLONE)) return 0;
+    if (!pclCommand->bCopyColumnValuesNullSelected(pclWhere->pclGetNullValueExcludedNoRef()))
+      return 0;
+  }
+  if (!bOrderBy) return 1;
+  return _bFormatOrderBy(pclCommand, 1, nullptr, nFlags, pszItem, bAscending, 0);
+}
+
+int CNAStatement::_bCloseSubQuery(CNACommand* pclCommand) {
+  if (pclCommand == nullptr || !pclCommand->bComplete(L")")) return 0;
+  const int nKind = pclCommand->pclGetCnx()->nGetServerKind();
+  if (nKind == 2 || nKind == 4 || nKind == 7) return pclCommand->bComplete(L" KQ_SUBQUERY");
+  return 1;
+}
+
+// ---- WHERE
+
+int CNAStatement::bGetClauseWHERE(CNACommand* pclCommand) {
+  if (pclCommand == nullptr) return 0;
+  CNAFilter* pclFilter = pclGetFilterNoRef();
+  if (pclFilter != nullptr && !pclFilter->bIsFilterActive()) pclFilter = nullptr;
+  CNARecherche* pclSearch = pclGetRechercheNoRef();
+  const bool bSearchActive = pclSearch != nullptr && pclSearch->nGetState() != 0;
+  if (pclFilter == nullptr && !bSearchActive) return 1;
+  if (pclSearch == nullptr) {
+    // A filter alone is written by a search with nothing of its own.
+    pclSearch = pclAllocRecherche();
+    if (pclSearch == nullptr) {
+      if (m_pclError != nullptr) m_pclError->pclGetXError()->SetErrorNoMemory();
+      return 0;
+    }
+    SetRecherche(pclSearch);
+  }
+  return pclSearch->bGetSQL(pclCommand, pclFilter, m_pclRecord);
+}
+
+int CNAStatement::_bAddWHERELatestRead(CNACommand* pclCommand, int bAddWhere,
+                                       const CNARefArray<CNAColumn>* pTabColumns) {
+  if (pclCommand == nullptr) return 0;
+  CNARecordValueBase* pclRead = pclGetOriginalRecordValueNoRef();
+  if (m_pclRecord == nullptr || pclRead == nullptr ||
+      m_pclRecord->pclGetCurrentRecordNoRef() == nullptr) {
+    const wchar_t* pszTable = m_pclRecord != nullptr ? m_pclRecord->pszGetTableName() : L"";
+    return CNAError::g_nRaise(m_pclError, eNA_ERRORTYPE(0), kErrorFile, kSiteNeverRead,
+                              m_pclConnection, pszTable, nullptr, kErrNoCurrentRow);
+  }
+  // The whole current row is kept, memos included: the caller may be
+  // editing it, and it must come back as it was whatever happens.
+  CInterfRef<CNARecordValueBase> refKept(
+      m_pclRecord->pclGetCurrentRecordNoRef()->pclGetClone(COPY_ALL));
+  if (refKept.pGet() == nullptr) {
+    if (m_pclError != nullptr) m_pclError->pclGetXError()->SetErrorNoMemory();
+    return 0;
+  }
+  int bResult = m_pclRecord->bCopyToCurrentRecord(pclRead);
+  m_pclRecord->OnNAZBRecordChanged();
+  if (bResult) bResult = _bAddWHERECurrentRecord(pclCommand, bAddWhere, pTabColumns);
+  const int bBack = m_pclRecord->bCopyToCurrentRecord(refKept.pGet());
+  m_pclRecord->OnNAZBRecordChanged();
+  return bResult && bBack ? 1 : 0;
+}
+
+int CNAStatement::_bAddWHERECurrentRecord(CNACommand* pclCommand, int bAddWhere,
+                                          const CNARefArray<CNAColumn>* pTabColumns) {
+  if (pclCommand == nullptr || m_pclRecord == nullptr) return 0;
+  CInterfRef<CNARecherche> refSearch(pclAllocRecherche());
+  CNARecherche* pclSearch = refSearch.pGet();
+  if (pclSearch == nullptr) {
+    if (m_pclError != nullptr) m_pclError->pclGetXError()->SetErrorNoMemory();
+    return 0;
+  }
+  // No item: a search positioned on the record takes the row's unique key.
+  if (!pclSearch->bRechercheEnreg(m_pclRecord, nullptr, NA_PARSE_FIRST, 1, pTabColumns))
+    return 0;
+  // The condition's command comes from the driver, so that the back end's
+  // dialect writes it as it writes every other.
+  CNAConnectionDescription* pclConnection = pclCommand->pclGetCnx();
+  CNACommand* pclNew =
+      CNADriver::s_pclDriver != nullptr
+          ? static_cast<CNACommand*>(
+                CNADriver::s_pclDriver->pclAllocCommand(m_pclError, pclConnection))
+          : new (std::nothrow) CNACommand(m_pclError, pclConnection);
+  CInterfRef<CNACommand> refCondition(pclNew);
+  CNACommand* pclCondition = refCondition.pGet();
+  if (pclCondition == nullptr) {
+    if (m_pclError != nullptr) m_pclError->pclGetXError()->SetErrorNoMemory();
+    return 0;
+  }
+  if (!pclSearch->bGetSQL(pclCondition, nullptr, m_pclRecord)) return 0;
+  if (pclCondition->bIsEmpty())
+    return _nRaiseSelect(kSiteNoCondition, kErrNotSupported,
+                         L"no unique key with a value tells the row");
+  if (bAddWhere && !pclCommand->bComplete(L" WHERE ")) return 0;
+  return pclCommand->bAdd(pclCondition, CNACommand::NA_ADD_CLONE);
+}
+
+// ---- ORDER BY
+
+int CNAStatement::_bFormatOrderBy(CNACommand* pclCommand, int bOnTable, CSQLParserInfo* pclInfo,
+                                  unsigned int nFlags, const wchar_t* pszItem, int bAscending,
+                                  int bFormatedNames) {
+  if (!bOnTable) {
+    return _nRaiseSelect(kSiteNotBuilt, kErrNotSupported,
+                         L"_bFormatOrderBy on a query: not built yet");
+  }
+  if (pszItem == nullptr || pszItem[0] == 0) {
+    pclCommand->SetInvertedOrder(0);
+    return 1;
+  }
+  // The record holds one column per item of the data source, found by the
+  // description's rule (case and accents ignored).
+  CNAColumn* pclColumn = m_pclRecord->pclGetColumnNoRef(pszItem);
+  if (pclColumn == nullptr) return _nRaiseSelect(kSiteUnknownItem, kErrUnknownItem, pszItem);
+
+  INAItemDescription* piItem = pclColumn->piGetItemNoRef();
+  if (piItem != nullptr && piItem->bGetDescendant(-1)) bAscending = !bAscending;
+  if (pclColumn->bIsMemo() && !pclCommand->pclGetCnx()->bSupportOrderByMemo())
+    pclColumn = nullptr;
+  const int bResult =
+      _FormatORDERBYList(pclCommand, pclColumn, bAscending, pclInfo, bFormatedNames, nFlags);
+  pclCommand->SetInvertedOrder(!bAscending);
+  return bResult;
+}
+
+int CNAStatement::_bAddOrderItem(CNACommand* pclCommand, CTTableau<stOrderItem>* pTabItems,
+                                 CNAColumn* pclColumn, int bAscending, int* pbUnique) {
+  const int nItems = pTabItems->nGetNbElement();
+  for (int i = 0; i < nItems; ++i) {
+    const CNAColumn* pclPlaced = (*pTabItems)[i].pclColumn;
+    if (pclPlaced == pclColumn ||
+        (bSameText(pclPlaced->pszGetSourceName(), pclColumn->pszGetSourceName()) &&
+         bSameText(pclPlaced->pszGetName(), pclColumn->pszGetName())))
+      return 1;
+  }
+  CNAConnectionDescription* pclConnection = pclCommand->pclGetCnx();
+  if (pclColumn->bIsMemo() && !pclConnection->bSupportOrderByMemo()) return 1;
+  if (!pTabItems->Ajoute(stOrderItem{pclColumn, bAscending})) {
+    if (m_pclError != nullptr) m_pclError->pclGetXError()->SetErrorNoMemory();
+    return 0;
+  }
+
+  // NULLs tie with each other: a unique column orders every row only when
+  // it holds none, or the condition leaves its NULL rows out.
+  if (pclColumn->bIsUnique() &&
+      (!pclColumn->bIsNullableOnDataBase() || !pclCommand->bColumnValuesNullSelected(pclColumn))) {
+    *pbUnique = 1;
+    return 1;
+  }
+  const CNARefArray<CNAColumn>* pTabKeys = m_pclRecord->pclGetTabUniqueComposedKey();
+  for (int k = 0; k < pTabKeys->nGetNbElement(); ++k) {
+    CNAColumn* pclKey = (*pTabKeys)[k];
+    const CNARefArray<CNAColumn>* pTabComponents = pclKey->pclGetTabComponent();
+    if (pTabComponents == nullptr || pTabComponents->nGetNbElement() == 0 ||
+        pclKey->bIsNullableOnDataBase() || !pclKey->bIsComposedKeyComponent(pclColumn))
+      continue;
+    bool bAllPlaced = true;
+    for (int c = 0; c < pTabComponents->nGetNbElement() && bAllPlaced; ++c) {
+      bool bPlaced = false;
+      for (int i = 0; i < pTabItems->nGetNbElement() && !bPlaced; ++i)
+        bPlaced = (*pTabItems)[i].pclColumn == (*pTabComponents)[c];
+      bAllPlaced = bPlaced;
+    }
+    if (bAllPlaced) {
+      *pbUnique = 1;
+      return 1;
+    }
+  }
+  return 1;
+}
+
+int CNAStatement::_FormatORDERBYList(CNACommand* pclCommand, CNAColumn* pclColumn,
+                                     int bAscending, CSQLParserInfo* pclInfo,
+                                     int bFormatedNames, unsigned int nFlags) {
+  (void)pclInfo;
+  CTTableau<stOrderItem> tabItems(10, 30);
+  int bUnique = 0;
+  CNAConnectionDescription* pclConnection = pclCommand->pclGetCnx();
+
+  if (pclColumn != nullptr) {
+    const CNARefArray<CNAColumn>* pTabComponents =
+        pclColumn->bIsComposedKey() ? pclColumn->pclGetTabComponent() : nullptr;
+    if (pTabComponents != nullptr) {
+      for (int k = 0; k < pTabComponents->nGetNbElement(); ++k) {
+        // Components are numbered from 1 in the key's direction flags, as
+        // the search's continuation conditions read them: the two must
+        // agree for a browse to go on where it stopped.
+        const int bComponentAscending =
+            pclColumn->bGetDescendantComponent(k + 1) ? !bAscending : bAscending;
+        if (!_bAddOrderItem(pclCommand, &tabItems, (*pTabComponents)[k], bComponentAscending,
+                            &bUnique))
+          return 0;
+      }
+    } else if (!pclColumn->bIsComposedKey()) {
+      if (!_bAddOrderItem(pclCommand, &tabItems, pclColumn, bAscending, &bUnique)) return 0;
+    }
+  }
+
+  const unsigned int nOption =
+      bAscending ? kOptionUniqueOrderAscending : kOptionUniqueOrderDescending;
+  if (!bUnique && (nFlags & kReadNoUniqueOrder) == 0 && (m_nOptions & nOption) != 0) {
+    const int nOrder = m_pclRecord->nGetColumnOrderNbr();
+    for (int i = 0; i < nOrder && !bUnique; ++i) {
+      CNAColumn* pclOrder = m_pclRecord->pclGetColumnOrderNoRef(i);
+      if (pclOrder == nullptr || pclOrder == pclColumn || pclOrder->bIsComposedKey()) continue;
+      if (!_bAddOrderItem(pclCommand, &tabItems, pclOrder, bAscending, &bUnique)) return 0;
+    }
+  }
+
+  // "ORDER BY" with no item after it is no statement: a memo browse item on
+  // a connection that cannot sort memos, without completion, writes none.
+  int nWrite = tabItems.nGetNbElement();
+  if (nWrite == 0) return 1;
+  const int nMax = pclConnection->nGetOrderByMaxExpressionNbr();
+  if (nMax >= 0 && nWrite > nMax) nWrite = nMax;
+  if (!pclCommand->bComplete(L"\r\nORDER BY ")) return 0;
+  CTString csItem;
+  for (int i = 0; i < nWrite; ++i) {
+    if (i > 0 && !pclCommand->bComplete(L",")) return 0;
+    if (!_FormatItemORDERBY(pclCommand, tabItems[i].pclColumn, bFormatedNames, &csItem))
+      return 0;
+    if (!pclCommand->bComplete(csItem.pszGet())) return 0;
+    if (!tabItems[i].bAscending && !pclCommand->bComplete(L" DESC")) return 0;
+  }
+  return 1;
+}
+
+int CNAStatement::_FormatItemORDERBY(CNACommand* pclCommand, CNAColumn* pclColumn,
+                                     int bFormatedNames, CTString* pOut) {
+  if (pclColumn == nullptr || pOut == nullptr) return 0;
+  if (bFormatedNames) {
+    pOut->Set(pclColumn->pszGetFormatedName());
+  } else {
+    int nPosition = -1;
+    if (pclCommand->pclGetCnx()->bOrderByIndiceAllowed()) {
+      const unsigned int nDefines = pclCommand->nGetDefineNbr();
+      for (unsigned int i = 0; i < nDefines && nPosition < 0; ++i) {
+        CNADefine* pclDefine = pclCommand->pclGetDefineNoRef(i);
+        if (pclDefine != nullptr && pclDefine->pclGetColumnNoRef() == pclColumn)
+          nPosition = static_cast<int>(i) + 1;
+      }
+    }
+    if (nPosition > 0) {
+      pOut->SetI4(nPosition);
+    } else {
+      // A column outside the select list (a memo not defined) is sorted
+      // by its name.
+      pOut->Set(pclColumn->pszGetFormatedSelectName(1));
+    }
+  }
+  return pOut->pszGet()[0] != 0 ? 1 : 0;
+}
