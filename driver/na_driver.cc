@@ -1208,16 +1208,21 @@ int CNADriver::bGetTableList(CAny*, INAConnectionDescription* piConnection, unsi
   return 0;
 }
 
-INADataSourceDescription* CNADriver::piGetTableDesc(const wchar_t*,
+INADataSourceDescription* CNADriver::piGetTableDesc(const wchar_t* pszTable,
                                                     INAConnectionDescription* piConnection) {
   CNADriverLockFrame clFrame;
   if (m_pclError != nullptr) m_pclError->Reset();
   CNAConnectionDescription* pclConnection = _pclGetConnection(piConnection);
   if (pclConnection == nullptr) return nullptr;
-  // Placeholder: descriptions read from the database come with the
-  // data-source description.
-  if (pclConnection->bOpen(m_pclError)) _nNotBuiltYet(L"piGetTableDesc", false);
+  INADataSourceDescription* piSource = nullptr;
+  if (pclConnection->bOpen(m_pclError)) piSource = _piReadTableDesc(pszTable, pclConnection);
   nReleaseConnection(pclConnection);
+  return piSource;
+}
+
+INADataSourceDescription* CNADriver::_piReadTableDesc(const wchar_t*, CNAConnectionDescription*) {
+  // The description lives above the driver core: the back end reads it.
+  _nNotBuiltYet(L"piGetTableDesc", false);
   return nullptr;
 }
 

@@ -301,6 +301,13 @@ class CNADriver : public INADriver {
                                   const wchar_t* pszName);
   virtual void* pclAllocItemDescription();
   virtual void* _pclAllocDriverSQL(CNAError* pclError);
+  // The description of a table read from the database (piGetTableDesc, the
+  // connection open), with one external reference; null when it cannot be
+  // read, the reason in the current error. The data-source description lives
+  // above the driver core: the back end reads it; the generic driver has
+  // none (user error 8).
+  virtual INADataSourceDescription* _piReadTableDesc(const wchar_t* pszTable,
+                                                     CNAConnectionDescription* pclConnection);
   // Every registered table object's CancelRecordLock with the same
   // arguments.
   virtual void CancelRecordLock(INAConnectionDescription* piConnection,

@@ -7,6 +7,7 @@
 #include "core/error_object.h"
 #include "core/error_table.h"
 #include "core/locale_compare.h"
+#include "core/string_concat.h"
 #include "driver/connection_description.h"
 #include "driver/na_driver.h"
 #include "driver/na_error.h"
@@ -563,11 +564,9 @@ int CNADataSourceDescription::_bGetDataSourceInfo(int nOption) {
 }
 
 int CNADataSourceDescription::_bImportItems(int nOption) {
-  if (!_bGetQueryShowColumns(nullptr)) return 0;
-  // The handle-level SQL interface that runs the hook's query comes with the
-  // statements; until then no statement is made and the hook's items are
-  // whatever it added itself.
-  if (!_bInitItemFromQueryShowColumns(nullptr, nOption)) return 0;
+  CXYStringConcat<wchar_t> clQuery(1024);
+  if (!_bGetQueryShowColumns(&clQuery)) return 0;
+  if (!_bRunSchemaQuery(clQuery.pszGet(), 0, nOption)) return 0;
   if (nGetNumItems() == 0) {
     _RaiseNoColumn();
     return 0;
@@ -576,10 +575,12 @@ int CNADataSourceDescription::_bImportItems(int nOption) {
 }
 
 int CNADataSourceDescription::_bImportIndex() {
-  if (!_bGetQueryShowIndex(nullptr)) return 0;
-  return _bInitKeysFromQueryShowIndex(nullptr);
+  CXYStringConcat<wchar_t> clQuery(1024);
+  if (!_bGetQueryShowIndex(&clQuery)) return 0;
+  return _bRunSchemaQuery(clQuery.pszGet(), 1, 0);
 }
 
+int CNADataSourceDescription::_bRunSchemaQuery(const wchar_t*, int, int) { return 1; }
 int CNADataSourceDescription::_bGetQueryShowColumns(CXYStringConcat<wchar_t>*) { return 0; }
 int CNADataSourceDescription::_bInitItemFromQueryShowColumns(CNAStatementSQL*, int) { return 0; }
 int CNADataSourceDescription::_bGetQueryShowIndex(CXYStringConcat<wchar_t>*) { return 0; }

@@ -3,8 +3,9 @@
 // keys and the memos, the record sizes and names, and the best item to
 // browse on. The server reads it through INADataSourceDescription as it reads
 // its own descriptions; the driver fills it from the database through four
-// hooks that the back end overrides, copies it and checks the server's
-// description of a table against it.
+// hooks that the back end overrides (and a fifth, _bRunSchemaQuery, that runs
+// their queries on the back end's statement), copies it and checks the
+// server's description of a table against it.
 //
 // Record layout: UpdateRecordSize places the items one after another; sums
 // are 64-bit and a record past 2^31 - 1 bytes is refused (answer 0 and an
@@ -98,6 +99,13 @@ class CNADataSourceDescription : public INADataSourceDescription {
   virtual int _bInitItemFromQueryShowColumns(CNAStatementSQL* pclStatement, int nOption);
   virtual int _bGetQueryShowIndex(CXYStringConcat<wchar_t>* pclQuery);
   virtual int _bInitKeysFromQueryShowIndex(CNAStatementSQL* pclStatement);
+  // Runs one query written by the hooks above and hands its rows to
+  // _bInitItemFromQueryShowColumns(statement, nOption) (bIndexQuery 0) or to
+  // _bInitKeysFromQueryShowIndex (1); a query that yields no rows is a
+  // success with nothing read. The statements sit above the items, so the
+  // back end, which knows its statement class, runs them; here there is none
+  // to run: 1 and nothing read.
+  virtual int _bRunSchemaQuery(const wchar_t* pszQuery, int bIndexQuery, int nOption);
 
   // ---- Counts
   void AddRef() { ++m_nRefCount; }

@@ -13,6 +13,7 @@
 #include "items/column.h"
 #include "items/item_description.h"
 #include "mariadb/mysql_connection.h"
+#include "mariadb/mysql_data_source_description.h"
 #include "sqlbuilder/command.h"
 #include "sqlbuilder/parameter.h"
 #include "tables/na_data_access.h"
@@ -83,7 +84,29 @@ void* CMySQLDriver::pclAllocVariant(CNAError* pclError, CNAConnectionDescription
 
 void* CMySQLDriver::pclAllocDataSourceDescription(CNAConnectionDescription* pclConnection,
                                                   CNAError* pclError) const {
-  return new (std::nothrow) CNADataSourceDescription(pclConnection, pclError);
+  // Handed over as the base class the callers cast the answer back to.
+  CNADataSourceDescription* pclSource =
+      new (std::nothrow) CMySQLDataSourceDescription(pclConnection, pclError);
+  return pclSource;
+}
+
+INADataSourceDescription* CMySQLDriver::_piReadTableDesc(const wchar_t* pszTable,
+                                                         CNAConnectionDescription* pclConnection) {
+  CNAError* pclError = pclGetCurrentError();
+  auto* pclSource = static_cast<CNADataSourceDescription*>(
+      pclAllocDataSourceDescription(pclConnection, pclError));
+  if (pclSource == nullptr) {
+    if (pclError != nullptr) pclError->pclGetXError()->SetErrorNoMemory();
+    return nullptr;
+  }
+  pclSource->AddRef();
+  if (!pclSource->bInitDataSourceDescriptionFromDB(pszTable, 0)) {
+    pclSource->nRelease();
+    return nullptr;
+  }
+  pclSource->ExternalAddRef();
+  pclSource->nRelease();
+  return pclSource;
 }
 
 void* CMySQLDriver::pclAllocItemDescription() {

@@ -54,10 +54,16 @@ class CMySQLDriver : public CNADriver {
   // error when null; that error gets the out-of-memory error on failure) and
   // the connection;
   void* pclAllocVariant(CNAError* pclError, CNAConnectionDescription* pclConnection) override;
-  // a CNADataSourceDescription (items/data_source_description.h) on the
-  // connection and error;
+  // a CMySQLDataSourceDescription (mariadb/mysql_data_source_description.h)
+  // on the connection and error;
   void* pclAllocDataSourceDescription(CNAConnectionDescription* pclConnection,
                                       CNAError* pclError) const override;
+  // The table's description read from the server by a
+  // CMySQLDataSourceDescription, one external reference; null with the
+  // current error when it cannot be read (a missing table: the server's
+  // 1146).
+  INADataSourceDescription* _piReadTableDesc(const wchar_t* pszTable,
+                                             CNAConnectionDescription* pclConnection) override;
   // a CNAItemDescription (items/item_description.h).
   void* pclAllocItemDescription() override;
   // a CNASQLColumn (items/column.h) of the item piItem (an

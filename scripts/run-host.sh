@@ -12,6 +12,11 @@
 # then it releases the driver object and terminates the library. It fails unless every counted
 # string buffer and every connection description it lent the driver is given
 # back.
+#
+# Then "kqhost describe kqhost_demo" asks the driver for the description of a
+# demo table made here (INADriver::piGetTableDesc, as the server reads a
+# table's schema) and prints each item tab-separated: name, item type number,
+# size, key word, N (takes NULL) or -, V/S (virtual/stored computed) or -.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -31,6 +36,29 @@ socket=$(sed -n 's/^KQ_MARIADB_SOCKET=//p' "$db_dir/server.env")
 mariadb --no-defaults --protocol=socket --socket="$socket" --user=root --batch \
   -e "CREATE TABLE kqtest.kqhost_lock (n INT) ENGINE=InnoDB; INSERT INTO kqtest.kqhost_lock VALUES (1)"
 
+# The table that kqhost describes: an automatic identifier, a two-column
+# unique key, a column in a unique and a non-unique index, a nullable unique
+# key, generated columns and defaults.
+mariadb --no-defaults --protocol=socket --socket="$socket" --user=root --batch -e "
+CREATE TABLE kqtest.kqhost_demo (
+  id BIGINT AUTO_INCREMENT PRIMARY KEY,
+  code CHAR(4) NOT NULL,
+  part SMALLINT NOT NULL,
+  email VARCHAR(80) NOT NULL,
+  nick VARCHAR(20) NULL,
+  price DECIMAL(10,2) DEFAULT 1.50,
+  label VARCHAR(20) DEFAULT 'it''s',
+  created TIMESTAMP NULL DEFAULT current_timestamp(),
+  price_x2 DECIMAL(11,2) AS (price * 2) VIRTUAL,
+  label_len INT AS (CHAR_LENGTH(label)) STORED,
+  UNIQUE KEY code_part (code, part),
+  UNIQUE KEY email_u (email),
+  KEY email_m (email),
+  UNIQUE KEY nick_u (nick)
+) ENGINE=InnoDB CHARACTER SET utf8mb4"
+
 runner=$(sed -n 's/^KQ_I386_RUNNER:STRING=//p' build/CMakeCache.txt)
 KQ_MARIADB_ENV="$db_dir/server.env" KQ_HOST_LOCK_TABLE=kqhost_lock \
   $runner build/host/kqhost "$@"
+echo "run-host.sh: the description of kqhost_demo as the driver gives it to the server"
+KQ_MARIADB_ENV="$db_dir/server.env" $runner build/host/kqhost describe kqhost_demo "$@"

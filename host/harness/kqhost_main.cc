@@ -10,6 +10,17 @@
 // transaction, locks the table and commits, all through INADriver.
 //
 //   kqhost [path/to/kq230maria.so]
+//   kqhost describe TABLE [path/to/kq230maria.so]
+//
+// The second form, with KQ_MARIADB_ENV set, opens one connection and asks
+// the driver for the table's description (INADriver::piGetTableDesc), as the
+// server does when it reads a table's schema, and prints one line per item,
+// tab-separated: name, item type number, size, key word (0x%04X), "N" when
+// the item takes NULL or "-", "V" (virtual) or "S" (stored) for a computed
+// item or "-". The key word is put together from the item's slots as the
+// server reads them (primary 0x8000, unique 0x4000, duplicates 0x2000,
+// composite 0x1000, ascending 0x0800, descending 0x0400): a primary key
+// answers unique too, so it always shows 0x4000.
 //
 // Exit status 0 when the driver loaded, started and stopped, every opening
 // answered as expected, and nothing of the server's was left behind.
@@ -21,6 +32,8 @@
 #include "host/harness/call_names.h"
 #include "host/harness/host_harness.h"
 #include "host/harness/standin_connection.h"
+#include "kq230/data_source_description_interface.h"
+#include "kq230/item_description_interface.h"
 
 namespace {
 
@@ -150,9 +163,110 @@ bool bConnect(INADriver* piDriver, const char* pszFacts) {
   return bAsExpected;
 }
 
+// A name as UTF-8 (names may hold any character).
+std::string Utf8Name(const wchar_t* psz) {
+  std::string str;
+  for (; psz != nullptr && *psz != 0; ++psz) {
+    const unsigned int c = static_cast<unsigned int>(*psz);
+    if (c < 0x80) {
+      str += static_cast<char>(c);
+    } else if (c < 0x800) {
+      str += static_cast<char>(0xC0 | (c >> 6));
+      str += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      str += static_cast<char>(0xE0 | (c >> 12));
+      str += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      str += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      str += static_cast<char>(0xF0 | (c >> 18));
+      str += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      str += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      str += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return str;
+}
+
+// A UTF-8 argument as a wide name.
+std::wstring WideName(const char* psz) {
+  std::wstring str;
+  const auto* p = reinterpret_cast<const unsigned char*>(psz);
+  while (*p != 0) {
+    unsigned int c = *p++;
+    int nMore = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
+    if (nMore > 0) c &= 0x3F >> nMore;
+    for (; nMore > 0 && (*p & 0xC0) == 0x80; --nMore) c = (c << 6) | (*p++ & 0x3F);
+    str += static_cast<wchar_t>(c);
+  }
+  return str;
+}
+
+// The key word of an item, from the slots the server reads.
+unsigned int KeyWord(INAItemDescription* pi) {
+  unsigned int w = 0;
+  if (pi->bPrimary()) w |= 0x8000;
+  if (pi->bUnique()) w |= 0x4000;
+  if (pi->bDuplicates()) w |= 0x2000;
+  if (pi->bIsComposedKey()) w |= 0x1000;
+  if (pi->bGetAscendant(-1)) w |= 0x0800;
+  if (pi->bGetDescendant(-1)) w |= 0x0400;
+  return w;
+}
+
+// The description of one table through INADriver, one line per item. False
+// when the description cannot be had.
+bool bDescribe(INADriver* piDriver, const char* pszFacts, const char* pszTable) {
+  _stServerFacts stFacts;
+  std::string strError;
+  if (!bReadServerFacts(pszFacts, &stFacts, &strError)) {
+    std::fprintf(stderr, "kqhost: %s\n", strError.c_str());
+    return false;
+  }
+  CStandInConnection* piHost = CStandInConnection::pclNew(
+      CStandInConnection::stFromFacts(stFacts, CStandInConnection::ROUTE_TCP));
+  bool bAsExpected = piDriver->bOpenConnection(piHost) == 1;
+  const std::wstring strTable = WideName(pszTable);
+  INADataSourceDescription* piSource = piDriver->piGetTableDesc(strTable.c_str(), piHost);
+  if (piSource == nullptr) {
+    std::printf("kqhost: piGetTableDesc(%s) answers null; the error:\n%s\n", pszTable,
+                Utf8Name(piDriver->piGetLastError()->pszGetError()).c_str());
+    bAsExpected = false;
+  } else {
+    const int nItems = piSource->nGetNumItems();
+    std::printf("kqhost: piGetTableDesc(%s) gives %d items, %d keys\n", pszTable, nItems,
+                piSource->nGetNumKeys());
+    std::printf("name\ttype\tsize\tkey\tnull\tcomputed\n");
+    for (int i = 0; i < nItems; ++i) {
+      INAItemDescription* pi = piSource->piNAGetItem(static_cast<unsigned int>(i));
+      if (pi == nullptr) continue;
+      // Items of an older analysis (version 8) say nothing of NULL.
+      const bool bNull = pi->nGetVersion() > 8 && pi->vbConstraintNullAllowed();
+      const char* pszComputed = "-";
+      if (pi->nGetVersion() > 8 && pi->vbIsComputedColumnAll())
+        pszComputed = pi->vbComputedColumnPersist() ? "S" : "V";
+      std::printf("%s\t%d\t%d\t0x%04X\t%s\t%s\n", Utf8Name(pi->pszGetName()).c_str(),
+                  static_cast<int>(pi->eNAGetItemType()), pi->nGetItemSize(), KeyWord(pi),
+                  bNull ? "N" : "-", pszComputed);
+      pi->nExternalRelease();
+    }
+    piSource->nExternalRelease();
+  }
+  bAsExpected &= piDriver->bCloseConnection(piHost) == 1;
+  bAsExpected &= piHost->nAddRefCalls() == piHost->nReleaseCalls();
+  piHost->nExternalRelease();
+  return bAsExpected;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  // "describe TABLE" comes before the driver's path.
+  const char* pszDescribe = nullptr;
+  if (argc > 2 && std::strcmp(argv[1], "describe") == 0) {
+    pszDescribe = argv[2];
+    argv += 2;
+    argc -= 2;
+  }
   CHostHarness harness;
   std::string strError;
   if (!harness.bLoad(&strError, argc > 1 ? argv[1] : nullptr)) {
@@ -219,9 +333,12 @@ int main(int argc, char** argv) {
   bool bAsExpected = true;
   const char* pszFacts = std::getenv("KQ_MARIADB_ENV");
   if (pszFacts != nullptr && *pszFacts != 0) {
-    bAsExpected = bConnect(piDriver, pszFacts);
+    bAsExpected = pszDescribe != nullptr ? bDescribe(piDriver, pszFacts, pszDescribe)
+                                         : bConnect(piDriver, pszFacts);
   } else {
     std::printf("kqhost: KQ_MARIADB_ENV is not set: no connection is opened\n");
+    // Nothing to describe a table from.
+    if (pszDescribe != nullptr) bAsExpected = false;
   }
   // The server's stop: the driver object, then the library.
   std::printf("kqhost: nExternalRelease answers %d\n", piDriver->nExternalRelease());
