@@ -21,65 +21,11 @@
 #include "statements/record_buffer.h"
 #include "statements/record_value.h"
 #include "statements/statement.h"
+#include "tests/support/heap_call_count.h"
 #include "tests/values/bound_values.h"
 #include "values/any.h"
 #include "values/date_time_base.h"
 
-// Heap calls, counted while a HeapCallCount lives. The project keeps no
-// allocation statistics (core/xmalloc.h), so the test counts below it: under
-// AddressSanitizer through the sanitizer's allocation hook, otherwise by
-// standing in for the C library's allocation entries (every allocator of the
-// process, operator new and the core allocator included, ends there).
-namespace {
-std::atomic<int> g_nHeapCalls{0};
-std::atomic<bool> g_bCountHeap{false};
-void NoteHeapCall() {
-  if (g_bCountHeap.load(std::memory_order_relaxed)) g_nHeapCalls.fetch_add(1, std::memory_order_relaxed);
-}
-}  // namespace
-
-#if defined(__SANITIZE_ADDRESS__)
-extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*)(const volatile void*, size_t),
-                                                         void (*)(const volatile void*));
-namespace {
-void AllocHook(const volatile void*, size_t) { NoteHeapCall(); }
-void FreeHook(const volatile void*) {}
-const int g_nHookInstalled = __sanitizer_install_malloc_and_free_hooks(AllocHook, FreeHook);
-}  // namespace
-#else
-extern "C" {
-void* __libc_malloc(size_t);
-void* __libc_calloc(size_t, size_t);
-void* __libc_realloc(void*, size_t);
-void __libc_free(void*);
-void* malloc(size_t n) {
-  NoteHeapCall();
-  return __libc_malloc(n);
-}
-void* calloc(size_t n, size_t m) {
-  NoteHeapCall();
-  return __libc_calloc(n, m);
-}
-void* realloc(void* p, size_t n) {
-  NoteHeapCall();
-  return __libc_realloc(p, n);
-}
-void free(void* p) { __libc_free(p); }
-}
-#endif
-
-namespace {
-class HeapCallCount {
- public:
-  HeapCallCount() {
-    g_bCountHeap = false;
-    g_nHeapCalls = 0;
-    g_bCountHeap = true;
-  }
-  ~HeapCallCount() { g_bCountHeap = false; }
-  int nCalls() const { return g_nHeapCalls.load(); }
-};
-}  // namespace
 
 namespace kqtest {
 namespace {
