@@ -3,6 +3,7 @@
 #include <climits>
 #include <cstring>
 #include <cwchar>
+#include <utility>
 
 #include "core/char_conv.h"
 #include "core/locale_compare.h"
@@ -729,6 +730,69 @@ bool CXYString<T>::bCommencePar(const wchar_t* pszPrefix) const
   } else {
     __builtin_unreachable();  // excluded by the constraint
   }
+}
+
+// ---------------------------------------------------------------------------
+// Replacement
+
+template <typename T>
+int CXYString<T>::RemplaceBinaire(const T* pPattern, int nPatternLen, const T* pReplace,
+                                  int nReplaceLen, int nFrom) {
+  // An empty pattern would match between every two units: refused rather
+  // than looping or growing without end.
+  if (pPattern == nullptr || nPatternLen <= 0 || nReplaceLen < 0 || nFrom < 0 ||
+      (pReplace == nullptr && nReplaceLen > 0))
+    return kCountedBadArgument;
+  const int nLength = nGetLongueur();
+  if (nFrom >= nLength || nPatternLen > nLength - nFrom) return 0;
+
+  const T* pText = m_pData;
+  const size_t nPatternBytes = size_t(nPatternLen) * sizeof(T);
+  auto bMatchAt = [&](int i) {
+    return std::memcmp(pText + i, pPattern, nPatternBytes) == 0;
+  };
+  // Counted first, so that the result is sized (and checked against the
+  // limit) before anything is written.
+  uint64_t nMatches = 0;
+  for (int i = nFrom; i <= nLength - nPatternLen;) {
+    if (bMatchAt(i)) {
+      ++nMatches;
+      i += nPatternLen;
+    } else {
+      ++i;
+    }
+  }
+  if (nMatches == 0) return 0;
+  const int64_t nNew = int64_t(nLength) +
+                       int64_t(nMatches) * (int64_t(nReplaceLen) - int64_t(nPatternLen));
+  if (nNew > int64_t(kCountedMaxUnits)) return kCountedTooLong;
+
+  // Written into a new buffer: the pattern and the replacement may lie in
+  // this one, which is let go only once the result exists.
+  CXYString<T> result;
+  if (nNew > 0) {
+    const int nResult = result.__nNew(static_cast<int>(nNew), nullptr, 0, 0);
+    if (nResult != 0) return nResult;
+    result.SetUtilLength(static_cast<int>(nNew));
+    T* pOut = result.m_pData;
+    int nRun = 0;  // start of the text not yet copied
+    for (int i = nFrom; i <= nLength - nPatternLen;) {
+      if (!bMatchAt(i)) {
+        ++i;
+        continue;
+      }
+      std::memcpy(pOut, pText + nRun, size_t(i - nRun) * sizeof(T));
+      pOut += i - nRun;
+      if (nReplaceLen > 0) std::memcpy(pOut, pReplace, size_t(nReplaceLen) * sizeof(T));
+      pOut += nReplaceLen;
+      i += nPatternLen;
+      nRun = i;
+    }
+    std::memcpy(pOut, pText + nRun, size_t(nLength - nRun) * sizeof(T));
+    result.pHeader()->dwFlags = pHeader()->dwFlags & ~kCountedFlagHighMarker;
+  }
+  *this = std::move(result);
+  return 0;
 }
 
 // ---------------------------------------------------------------------------

@@ -26,6 +26,7 @@
 // Results: 0 success; 108 (kCountedTooLong) a length above 2147483391 units or
 // a size whose byte count does not fit the allocator's 32-bit request; 105
 // (kCountedNothingConverted) a conversion gave nothing for a non-empty source;
+// 87 (kCountedBadArgument) an argument the operation refuses (RemplaceBinaire);
 // any other non-zero value is the allocator's own failure code, passed on.
 // Sizes are computed in 64 bits: a request that would wrap is 108, never a
 // short buffer.
@@ -43,6 +44,8 @@
 inline constexpr int kCountedMaxUnits = 2147483391;  // 0x7FFFFEFF
 inline constexpr int kCountedTooLong = 108;
 inline constexpr int kCountedNothingConverted = 105;
+// An argument the operation cannot work with (see the operation).
+inline constexpr int kCountedBadArgument = 87;
 
 // The high marker of searches: the last character of a text that is an upper
 // bound, when flags bit 0 is set.
@@ -235,6 +238,25 @@ class CXYString {
   // empty prefix is always true.
   bool bCommencePar(const wchar_t* pszPrefix) const
     requires kIsWideUnit<T>;
+
+  // --- Replacement ------------------------------------------------------------
+  // Replaces every occurrence of the nPatternLen units at pPattern, found at
+  // or after index nFrom, by the nReplaceLen units at pReplace (0 units: the
+  // matched units are dropped). The text is binary: a zero unit is content
+  // like any other, in the text, the pattern and the replacement alike.
+  // Occurrences are taken from left to right without overlapping, and what
+  // was put in is never searched again (replacing "a" by "aa" ends). The
+  // high marker is cleared when anything was replaced: the last unit it
+  // stands for may be gone.
+  // Results: 0, also when nothing matched, the string is empty or nFrom is
+  // at or past its end (nothing changed); kCountedBadArgument (nothing
+  // changed) for an empty or null pattern, which would match everywhere, a
+  // negative length or start, or a null replacement of nonzero length; 108
+  // when the result would pass the length limit, or the allocator's code:
+  // the string is then unchanged. The pattern and the replacement may point
+  // into the string's own buffer.
+  int RemplaceBinaire(const T* pPattern, int nPatternLen, const T* pReplace, int nReplaceLen,
+                      int nFrom = 0);
 
  private:
   unsigned char* pbyData() const { return reinterpret_cast<unsigned char*>(m_pData); }

@@ -160,6 +160,8 @@ class CNAColumn : public CInterf {
   int bNullOrEquivalent(const CNAVariant* pclValue) const;
   // The current value carries the NULL flag.
   int bNull();
+  // The item's defined bit in the current row's buffer (0 without buffer).
+  int bDefinedInCurrent() const { return _bItemDefinedInCurrent(); }
 
   // ---- Composed keys
   // Appends a component (counted). 0 when the array cannot grow.

@@ -504,7 +504,9 @@ void CNARecord::OnNAZBRecordChanged() {
     if (pclColumn->bIsMemo() || pclColumn->bIsComposedKey()) continue;
     CNAConvertVariant* pclValue = pclColumn->pclGetNAValue();
     if (pclValue == nullptr) continue;
-    if (pclColumn->bValueDefined()) {
+    // The defined bit itself: reading the value back as a language value to
+    // judge it would cost a conversion per column on every move.
+    if (pclColumn->bDefinedInCurrent()) {
       pclValue->pclGetValue()->SetNull(false);
     } else {
       pclValue->SetNull();

@@ -10,19 +10,22 @@
 #ifndef KQ230_MARIADB_CLIENT_CALL_GUARD_H_
 #define KQ230_MARIADB_CLIENT_CALL_GUARD_H_
 
+#include <optional>
+
 #include "core/wide_string.h"
 
 namespace kqmariadb {
 
 // Runs fn: true when it returned; false with *pcsStandBy and *pbStandBy set
-// for a stand-by entry, or *pbFault set for any other exception.
+// for a stand-by entry, or *pbFault set for any other exception. The name is
+// made only when one is caught: a guarded call runs per fetched row.
 template <class Fn>
-bool bGuarded(Fn fn, CTString* pcsStandBy, bool* pbStandBy, bool* pbFault) {
+bool bGuarded(Fn fn, std::optional<CTString>* pcsStandBy, bool* pbStandBy, bool* pbFault) {
   try {
     fn();
     return true;
   } catch (const CTString& csName) {
-    *pcsStandBy = csName;
+    pcsStandBy->emplace(csName);
     *pbStandBy = true;
   } catch (...) {
     *pbFault = true;

@@ -132,12 +132,12 @@ using kqmariadb::bGuarded;
 
 #define KQ_GUARDED(pclError, ...)                                               \
   ([&]() -> bool {                                                               \
-    CTString csStandBy;                                                          \
+    std::optional<CTString> csStandBy;                                           \
     bool bStandBy = false;                                                       \
     bool bFault = false;                                                         \
     if (bGuarded([&]() { __VA_ARGS__; }, &csStandBy, &bStandBy, &bFault))        \
       return true;                                                               \
-    _nReportFault(pclError, bStandBy ? &csStandBy : nullptr);                    \
+    _nReportFault(pclError, bStandBy ? &*csStandBy : nullptr);                    \
     return false;                                                                \
   }())
 

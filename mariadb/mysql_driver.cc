@@ -2,6 +2,10 @@
 // connection factory, record limit and fatal-error note.
 #include "mariadb/mysql_driver.h"
 
+#include "mariadb/mysql_driver_sql.h"
+#include "mariadb/mysql_na_statement.h"
+#include "statements/statements_data_access_interface.h"
+
 #include <new>
 
 #include "driver/connection_description.h"
@@ -13,6 +17,7 @@
 #include "items/column.h"
 #include "items/item_description.h"
 #include "mariadb/mysql_connection.h"
+#include "mariadb/mysql_data_access.h"
 #include "mariadb/mysql_data_source_description.h"
 #include "sqlbuilder/command.h"
 #include "sqlbuilder/parameter.h"
@@ -46,7 +51,27 @@ CMySQLDriver::CMySQLDriver() {
   SetItemServices(g_pclGetItemServices());
 }
 
-CMySQLDriver::~CMySQLDriver() = default;
+CMySQLDriver::~CMySQLDriver() {
+  if (m_pclDriverSQL != nullptr) m_pclDriverSQL->nRelease();
+  m_pclDriverSQL = nullptr;
+}
+
+void* CMySQLDriver::pclGetDriverSQL() {
+  if (m_pclDriverSQL == nullptr) {
+    CMySQLDriverSQL* pclSQL = new (std::nothrow) CMySQLDriverSQL;
+    if (pclSQL == nullptr) return nullptr;
+    pclSQL->AddRef();
+    m_pclDriverSQL = pclSQL;
+  }
+  return static_cast<CNADriverSQL*>(static_cast<CMySQLDriverSQL*>(m_pclDriverSQL));
+}
+
+void* CMySQLDriver::pclAllocStatement(CNADataAccessBase* pclAccess, CNAConnectionDescription*,
+                                      CNAError* pclError) const {
+  auto* pclOwner = dynamic_cast<CNAStatementsDataAccess*>(pclAccess);
+  if (pclOwner == nullptr) return nullptr;
+  return static_cast<CNAStatement*>(new (std::nothrow) CMySQLStatement(pclOwner, pclError));
+}
 
 void CMySQLDriver::OnFatalErrorAddDebugMessage(CNAError* pclError,
                                                CNAConnectionDescription* pclConnection) {
@@ -72,7 +97,7 @@ CNATableBase* CMySQLDriver::_pclAllocTable(const wchar_t* pszIdentification,
 CNADataAccessBase* CMySQLDriver::pclAllocDataAccess(INADataSourceDescription* piSource,
                                                     CNAConnectionDescription* pclConnection,
                                                     CNAError* pclError) const {
-  return new (std::nothrow) CNADataAccess(piSource, pclConnection, pclError);
+  return new (std::nothrow) CMySQLDataAccess(piSource, pclConnection, pclError);
 }
 
 void* CMySQLDriver::pclAllocVariant(CNAError* pclError, CNAConnectionDescription* pclConnection) {

@@ -76,6 +76,13 @@ class CMySQLDriver : public CNADriver {
   // a CNAParameter (sqlbuilder/parameter.h) holding pclVariant, a
   // CNAConvertVariant (counted by the parameter), at the position, with the
   // flags and the name.
+  // The SQL side (a CMySQLDriverSQL), made on first need and held by the
+  // driver; null when memory runs out.
+  void* pclGetDriverSQL() override;
+  // A CMySQLStatement (statements of data accesses; count 0) for a data
+  // access of this back end; null for another or when memory runs out.
+  void* pclAllocStatement(CNADataAccessBase* pclAccess, CNAConnectionDescription* pclConnection,
+                          CNAError* pclError) const override;
   void* pclAllocParameter(void* pclVariant, unsigned int nIndex, unsigned int nFlags,
                           const wchar_t* pszName) override;
 
@@ -93,6 +100,9 @@ class CMySQLDriver : public CNADriver {
   // (CMySQLConnection::g_TermNativeLibrary), then the generic driver's
   // termination; answers the latter's result.
   static int g_NATermModule();
+
+ private:
+  CInterf* m_pclDriverSQL = nullptr;
 };
 
 #endif  // KQ230_MARIADB_MYSQL_DRIVER_H_

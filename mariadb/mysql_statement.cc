@@ -209,12 +209,12 @@ using kqmariadb::bGuarded;
 // reported on the statement's error.
 #define KQ_STMT_GUARDED(nSite, ...)                                           \
   ([&]() -> bool {                                                             \
-    CTString csStandBy;                                                        \
+    std::optional<CTString> csStandBy;                                         \
     bool bStandBy = false;                                                     \
     bool bFault = false;                                                       \
     if (bGuarded([&]() { __VA_ARGS__; }, &csStandBy, &bStandBy, &bFault))      \
       return true;                                                             \
-    _nReportFault(nSite, bStandBy ? &csStandBy : nullptr);                     \
+    _nReportFault(nSite, bStandBy ? &*csStandBy : nullptr);                     \
     return false;                                                              \
   }())
 

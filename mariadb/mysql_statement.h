@@ -98,6 +98,7 @@ class CMySQLStatementSQL : public CNAStatementSQL {
   // ---- Mode
   int bGetStoreMode() const { return m_bStoreMode; }
   void SetStoreMode(int bStore) { m_bStoreMode = bStore ? 1 : 0; }
+  void SetStreamMode(int bStream) override { SetStoreMode(!bStream); }
 
   // ---- Column types
   // The item type and size of a client column type (see the .cc's table).

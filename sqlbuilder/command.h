@@ -206,10 +206,18 @@ class CNACommand : public CInterf {
   int bSetInternalQuery(const wchar_t* pszText, unsigned int nLength);
 
   // ---- Row limit and offset (-1: none)
+  // A change drops a formatted text written before it (unless the text is
+  // being rewritten in place), so that the next run carries the new LIMIT.
   int64_t llGetRowLimit() const { return m_llRowLimit; }
-  void SetRowLimit(int64_t ll) { m_llRowLimit = ll; }
+  void SetRowLimit(int64_t ll) {
+    if (ll != m_llRowLimit && !m_bQueryRewrite) ResetFormatedSQL();
+    m_llRowLimit = ll;
+  }
   int64_t llGetRowOffset() const { return m_llRowOffset; }
-  void SetRowOffset(int64_t ll) { m_llRowOffset = ll; }
+  void SetRowOffset(int64_t ll) {
+    if (ll != m_llRowOffset && !m_bQueryRewrite) ResetFormatedSQL();
+    m_llRowOffset = ll;
+  }
 
   // ---- Inverted order: the browse's SELECT sorts its rows against the
   // browse direction (descending); the statement's moves read it.
@@ -355,6 +363,18 @@ class CNACommand : public CInterf {
   void _RemplaceTopParLimit();
   void _RemplaceLimitParTop();
   int bFormatEndOfQuery();
+  // The parsed query's own ORDER BY written again: "\r\nORDER BY " and its
+  // items in their order, separated by ",". An item is the output column's
+  // name through the connection's writer with bFormatedNames (for a text
+  // that reads the query's rows from outside it, where its own expressions
+  // mean nothing), else its text as the query wrote it. Each item keeps its
+  // direction on an ascending browse and takes the opposite on a
+  // descending one (" DESC" written when the result is descending).
+  // Nothing, and 1, without parsed query or without ORDER BY items. 0 with
+  // user error 44 in the command's error object when an item's text lies
+  // outside the query's text (a parser out of step with it): an item left
+  // out would change the order; the command keeps what was written.
+  int bFormatORDERBY(int bFormatedNames, int bAscending);
   int _bGetClausePos(unsigned int* pnStart, unsigned int* pnEnd, CSQLParserInfo* pclInfo,
                      CNASqlElt::eSQLELT eKind);
   int _nGetClauseStart(CSQLParserInfo* pclInfo, CNASqlElt::eSQLELT eKind);

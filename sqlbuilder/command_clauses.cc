@@ -23,6 +23,7 @@ namespace {
 constexpr int kNAFileCommandClauses = 13;
 constexpr int kSiteEmptyName = 1;
 constexpr int kSiteNameCodePage = 2;
+constexpr int kSiteOrderItem = 3;
 constexpr unsigned int kErrBadValue = 44;
 
 // The text's length, or -1 without text.
@@ -163,6 +164,42 @@ int CNACommand::bFormatEndOfQuery() {
   // A position past the text (a parser out of step with its text) copies
   // nothing rather than reading past it.
   if (nEnd > 0 && nEnd < nLength - 1) bComplete(pszQuery + nEnd + 1);
+  return 1;
+}
+
+int CNACommand::bFormatORDERBY(int bFormatedNames, int bAscending) {
+  if (m_pclParserInfo == nullptr || m_pclParserInfo->nGetRubriqueClauseOrderNbr() == 0) return 1;
+  const wchar_t* pszQuery = m_pclParserInfo->pszGetRequete();
+  const int nLength = nTextLength(pszQuery);
+  if (!bComplete(L"\r\nORDER BY ")) return 0;
+  CTString csItem;
+  int nWritten = 0;
+  for (IInfoOrderBy* piOrder = m_pclParserInfo->piEnumRubriqueClauseOrder(1); piOrder != nullptr;
+       piOrder = m_pclParserInfo->piEnumRubriqueClauseOrder(0)) {
+    IInfoRubrique* piColumn =
+        bFormatedNames ? m_pclParserInfo->piGetRubriqueOUT(piOrder->nGetIndiceRubriqueOUT())
+                       : nullptr;
+    if (piColumn != nullptr) {
+      if (!_FormatItemName(piColumn->pszGetNom(), &csItem)) return 0;
+    } else {
+      // An item that names no output column (a hidden one, a number past the
+      // list) is written as the query wrote it.
+      const _stPositionSQL st = piOrder->stGetPosition();
+      if (st.nDebut < 0 || st.nFin < st.nDebut || st.nFin >= nLength) {
+        CNAError::g_nRaise(m_pclError, eNA_ERRORTYPE(0), kNAFileCommandClauses, kSiteOrderItem,
+                           m_pclConnection, nullptr, nullptr, kErrBadValue);
+        if (m_pclError != nullptr)
+          m_pclError->AddDebugMessageNoFormat(L"ORDER BY item outside the query's text");
+        return 0;
+      }
+      csItem.Set(pszQuery + st.nDebut, static_cast<unsigned int>(st.nFin - st.nDebut + 1));
+    }
+    if (nWritten > 0 && !bComplete(L",")) return 0;
+    if (!bComplete(csItem.pszGet())) return 0;
+    const bool bDescending = piOrder->eGetSensTri() == SENSTRI_DESCENDANT;
+    if (bDescending == (bAscending != 0) && !bComplete(L" DESC")) return 0;
+    ++nWritten;
+  }
   return 1;
 }
 

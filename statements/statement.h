@@ -1,17 +1,39 @@
-// CNAStatement: the statement of a data access: it holds the data access's
-// record and hands the cells of its current row to the record's columns.
-// The items reach it through CNAStatementBase (items/statement_interface.h).
+// CNAStatement: the query engine of one data access: it holds one SQL
+// command, runs it through a back-end statement (CNAStatementSQL, made by
+// the driver's SQL side for the data access's connection) and moves through
+// its rows, filling the data access's current record column by column from
+// the current row, either straight on the server's result or through its
+// record cache (CNARecordCache).
 //
-// So far it holds what the columns call: the record, the bind and define
-// flags, and the current row as the client library delivered it (8-bit
-// cells of the connection's code page, a null cell for SQL NULL), which the
-// code that fetched the row hands over with SetCurrentRow. Running its SQL,
-// fetching, searching and filtering come with the data access's reads.
+// Rows are numbered over the whole ordered result, from 0, whatever window
+// of it the command's row limit and start offset select: a window that
+// starts at offset k holds rows k, k+1, ... First counts from the command's
+// own start (the data access places a window there to reach a far row), and
+// so does the first next after an execution; last is the last row of the
+// whole result. A browse with a unique order moves across windows: a move
+// past the end of a window cut by its limit runs the next one (the same
+// command at the offset after it), a move before its first row runs an
+// earlier one.
 //
-// Ownership: counted (CInterf, born at 0). One reference on its connection
-// and on its error object, and on its current command, search and filter;
-// the record is not counted (the data access owns both). The cells are
-// copied.
+// Without a record cache the result is stored in the client library (store
+// mode) and a move seeks in it. With the cache on, each window is read with
+// the client's streaming mode and drained into the cache in the same call:
+// nothing stays open on the connection and the rows are kept once, packed.
+// The cache is bounded (kRecordCacheDefaultCap unless lowered): on a browse
+// with a unique order a window stops at the cap and the cache empties and
+// goes on from the row after it when a move gets there; without a unique
+// order no cap applies, since no later window could find its place again.
+//
+// The cell road of the items: bGetSQLColumnValue hands the current row's cell
+// to a column's holder (the back end's bGetValue), which converts it into the
+// record buffer's slot; a test that has no server hands rows in with
+// SetCurrentRow instead.
+//
+// Ownership: counted (CInterf, born at 0). One reference on its connection,
+// its error object, its back-end statement, its command, search, filter,
+// original record value and record cache; the data access and its record are
+// not counted (the data access owns both and outlives its statements, and
+// detaches itself before it lets one go).
 // Threads: none of its own; used under the driver lock.
 #ifndef KQ230_STATEMENTS_STATEMENT_H_
 #define KQ230_STATEMENTS_STATEMENT_H_
@@ -20,14 +42,22 @@
 #include "driver/reference_counted.h"
 #include "items/statement_interface.h"
 
+#include "kq230/parse_direction.h"
+#include "statements/statement_sql.h"
+
+class CAny;
 class CNAColumn;
 class CNACommand;
 class CNAConnectionDescription;
 class CNAError;
 class CNAFilter;
 class CNARecherche;
+class CNARecordCache;
+class CNARecordIdLayout;
 class CNARecordValueBase;
+class CNAStatementsDataAccess;
 class CSQLParserInfo;
+class INADataSourceDescription;
 template <class T>
 class CNARefArray;
 template <class T>
@@ -38,58 +68,189 @@ class CNAStatement : public CNAStatementBase {
   // User errors of its cell reads: no current row, no such column.
   static constexpr unsigned int kErrNoCurrentRow = 7;
   static constexpr unsigned int kErrNoSuchColumn = 50;
+  // An UPDATE that touched no row of a record read: user error 13 of the
+  // driver's module, added as error 9, debug message 28591.
+  static constexpr unsigned int kErrUpdateTouchedNothing = 13;
+  static constexpr unsigned int kErrUpdateAddedAs = 9;
+  static constexpr unsigned int kDebugUpdateTouchedNothing = 28591;
+  // Query kinds of a command.
+  static constexpr int kQuerySelect = 1;
+  static constexpr int kQueryUpdate = 2;
 
+  // The statement of a data access: its description's record, its
+  // connection; with an error object, the back-end statement is made at
+  // once (when none can be had the error says out of memory and the
+  // statement is still made: bExecuteDirect tries again).
+  CNAStatement(CNAStatementsDataAccess* pclDataAccess, CNAError* pclError);
+  // A statement without data access (the record set with SetRecord): the
+  // back-end statement is made on the first execution.
   CNAStatement(CNAConnectionDescription* pclConnection, CNAError* pclError);
   ~CNAStatement() override;
   CNAStatement(const CNAStatement&) = delete;
   CNAStatement& operator=(const CNAStatement&) = delete;
 
   // ---- CNAStatementBase
-  // The cell as database text of the connection's code page
-  // (CNAConvertVariant::bSetValueDB); a null cell makes the holder NULL.
+  // The current row's cell as its column's holder reads it: from the rows
+  // handed in by SetCurrentRow when there are any, else the back-end
+  // statement's bGetValue (its error copied into the statement's on
+  // failure).
   int bGetSQLColumnValue(CNAConvertVariant* pclValue, unsigned int nColumn) override;
   unsigned int nGetBindDefineFlag() const override { return m_nBindDefineFlag; }
   CNARecord* pclGetRecordNoRef() const override { return m_pclRecord; }
 
   void SetRecord(CNARecord* pclRecord) { m_pclRecord = pclRecord; }
+  // The description the record cache lays its rows out by (the data
+  // access's, taken at construction; not counted).
+  void SetDataSource(INADataSourceDescription* piSource) { m_piSource = piSource; }
   void SetBindDefineFlag(unsigned int nFlags) { m_nBindDefineFlag = nFlags; }
-  // The row just fetched: nCount cells (apCells[i] null for SQL NULL) of
-  // anLengths[i] bytes in code page nCodePage. 0 (the row forgotten) when
-  // memory runs out.
+  // A row handed in without a server (tests of the items): nCount cells
+  // (apCells[i] null for SQL NULL) of anLengths[i] bytes in code page
+  // nCodePage. 0 (the row forgotten) when memory runs out.
   int SetCurrentRow(const char* const* apCells, const unsigned long* anLengths, int nCount,
                     unsigned int nCodePage);
-  // No current row (the end of the rows).
+  // No row handed in any more.
   void ClearCurrentRow();
   CNAConnectionDescription* pclGetConnection() const { return m_pclConnection; }
   CNAError* pclGetError() const { return m_pclError; }
+  CNAStatementsDataAccess* pclGetDataAccessNoRef() const { return m_pclDataAccess; }
+  // The data access lets the statement go: no call back any more.
+  void DetachDataAccess() { m_pclDataAccess = nullptr; }
+
+  // ---- Lifecycle, execution and fetching (statement.cc, statement_fetch.cc)
+  // Close, no longer positioned, the command released.
+  virtual void ResetQuery();
+  // Frees the result and the record-save state: not started, no current
+  // row, cache off, window back at the first row, back-end statement reset
+  // (a block fetch in progress keeps its parse state).
+  virtual void Close();
+  // Runs the current command: Close first when a parse started; an empty
+  // command succeeds without a server call. After a SELECT that yields
+  // columns, a data access without description builds the imported one
+  // from this statement. 1, or 0 with the error.
+  virtual int bExecute(NA_WRITEPARSEFLAGS nFlags, int nPrepareMode);
+  // Makes pclCommand the current command (one reference), then bExecute.
+  virtual int bExecuteDirectNewCommand(CNACommand* pclCommand, NA_WRITEPARSEFLAGS nFlags,
+                                       int nPrepareMode);
+  // Runs the command's text as it stands (an empty text: success, no
+  // server call); with the cache on, the window is drained into the cache.
+  // An UPDATE that touched no row while a record is current fails (user
+  // error 13).
+  virtual int bExecuteDirect(NA_WRITEPARSEFLAGS nFlags, int nPrepareMode);
+  // Executes, fetches the first row, reads the first nCount columns into
+  // pValues and closes in every case. A result without rows succeeds with
+  // the values untouched.
+  virtual int bExecuteAndFetch(CAny* pValues, int nCount, int nPrepareMode);
+  // Executes the current command and reads column nColumn of its first row
+  // into pValue; Close in every case. No row: 1, value untouched.
+  virtual int bGetRequestedValue(CAny* pValue, unsigned int nColumn);
+  int bExecuteAndFetchColumn(CAny* pValue, unsigned int nColumn);
+  // Fetches one row of the back-end result and reads column nColumn as a
+  // language value. At the end of the rows: user error 7.
+  virtual int bGetResultValue(CAny* pValue, unsigned int nColumn);
+  // The current row's cell as a language value (the back end's reading).
+  virtual int bGetSQLColumnValue(CAny* pValue, unsigned int nColumn);
+  // 1: a stored result and the record cache both move backwards.
+  virtual int bCanFetchBackward() { return 1; }
+  // The number of rows the command selects: a COUNT(*) over it (the rows
+  // fetched one by one when the connection runs no sub-query). The query is
+  // reset and the cache switched off first. -1 with 0 on failure.
+  virtual int bGetNbEnr(long long* pllCount);
+  // The count as a COUNT(*) over the command's SELECT as a derived table.
+  int _bCountWithSubQuery(long long* pllCount);
+  // Whether a browse of this statement wants the record cache; base: 0.
+  virtual int bDefaultParseNeedRecordCache() { return 0; }
+  // The move without the public bookkeeping: on the cache when it is on,
+  // else on the stored result.
+  virtual int _bFetch(eNA_PARSEDIRECTION eDirection, long long llStep);
+  // Writes into pclCommand "SELECT COUNT(*) FROM (" the current command's
+  // text ") KQ_COUNT". 0 without a current command.
+  virtual int _bBuildQueryCOUNT(CNACommand* pclCommand);
+  // Fills the current record from the current row.
+  virtual int _bUpdateNARecord() { return _bUpdateNARecordFromDB(); }
+  // Each column in order, up to the first composed key, reads its cell
+  // (bSetValueFromDB); the first failure stops and is the result.
+  virtual int _bUpdateNARecordFromDB();
+  // Cached row llRow into the original record, then into the current one.
+  virtual int _RestaureRecordFromCache(long long llRow);
+  // Base: nothing.
+  virtual void _SetBestCacheMethod() {}
+
+  // The public move: directions swapped for a command in inverted order,
+  // found and out of range set, the row as read kept as the original record
+  // and, with bUpdate, the data access told. *pllMoved (may be null): the
+  // rows moved. 1, or 0 with the error (out of range then).
+  int bFetch(eNA_PARSEDIRECTION eDirection, int bUpdate, long long llStep, long long* pllMoved);
+  // bFetch by one row, then the first min(nCount, columns) columns of the
+  // current record into pValues; *pbOutOfRange (may be null) the verdict.
+  int bFetchData(eNA_PARSEDIRECTION eDirection, int* pbOutOfRange, CAny* pValues, int nCount);
+  // Cache on: made on first need (one reference); off: emptied and freed.
+  void EnableCache(int bOn);
+  int bIsCacheEnabled() const { return m_pclCache != nullptr && m_bCacheEnabled; }
+  CNARecordCache* pclGetRecordCacheNoRef() const { return m_pclCache; }
+  // The byte cap of the record caches this statement makes (tests lower
+  // it; the default is kRecordCacheDefaultCap).
+  void SetCacheByteCap(long long llBytes);
+
+  // ---- Parse state
+  int HEndehors() const { return m_bOutOfRange; }
+  int EvalHTrouve() const { return m_bFound; }
+  int bIsParseStarted() const { return m_bParseStarted; }
+  int bIsPositioned() const { return m_bPositioned; }
+  // The current row (over the whole result; -1: none, also after a move
+  // ran off either end).
+  long long llGetCurrentRow() const { return m_llCurrentRow; }
+  // The row count at which the last window was cut by its limit; -1 when
+  // it was not.
+  long long llGetLimitReached() const { return m_llLimitReached; }
+  int bWindowStartsAtFirstRow() const { return m_bWindowAtFirstRow; }
+  // The browse item (empty for the record-number statement).
+  const wchar_t* pszGetBrowseItem() const { return m_strBrowseItem.pszGet(); }
+  void SetBrowseItem(const wchar_t* pszItem);
+  // Whether the last SELECT built was completed to a unique order (rows in
+  // windows can then be found again).
+  int bHasUniqueOrder() const { return m_bUniqueOrder; }
+  void SetUniqueOrder(int bUnique) { m_bUniqueOrder = bUnique ? 1 : 0; }
+  CNAStatementSQL* pclGetStatementSQLNoRef() const { return m_pclStatementSQL; }
 
   // ---- The browse's SELECT and its ORDER BY (statement_select.cc)
-  // The statement writes the SELECT of a browse on its record's table into a
-  // command: the select list, " FROM " and the data access's table text, the
-  // WHERE of a search or filter, and an ORDER BY on the browse item
-  // completed with the record's order columns until no two rows can tie, so
-  // that a browse cut into windows and continued from its last row neither
-  // skips nor repeats one. The data access then sets the row limit and start
-  // offset on the same command.
+  // The statement writes the SELECT of a browse on its record's table (or
+  // on the query of a query data access) into a command: the select list,
+  // " FROM " and the data access's table text, the WHERE of a search or
+  // filter, and an ORDER BY on the browse item completed with the record's
+  // order columns until no two rows can tie, so that a browse cut into
+  // windows and continued from its last row neither skips nor repeats one
+  // (bHasUniqueOrder tells whether it got there). The data access then sets
+  // the row limit and start offset on the same command.
 
   // User error of an unknown browse item.
   static constexpr unsigned int kErrUnknownItem = 6;
+  // User error of a condition on a query that only a sub-query could carry,
+  // on a connection that runs none.
+  static constexpr unsigned int kErrNeedsSubQuery = 41;
   // Options: complete the ORDER BY to a unique order on an ascending (bit 0)
   // and on a descending (bit 1) browse. Both are set at construction.
   static constexpr unsigned int kOptionUniqueOrderAscending = 0x1;
   static constexpr unsigned int kOptionUniqueOrderDescending = 0x2;
+  // Option: the data access's query runs as it was written, without
+  // correction (its text is not rewritten: a condition is put around it,
+  // never into it, and its own ORDER BY is not written again). Clear at
+  // construction; the data access sets it for such a query.
+  static constexpr unsigned int kOptionQueryWithoutCorrection = 0x4;
   // Read flags that act on the ORDER BY: keep a query's own order; write no
   // completion to a unique order.
   static constexpr unsigned int kReadKeepQueryOrder = 0x20000;
   static constexpr unsigned int kReadNoUniqueOrder = 0x100000;
 
-  // Makes pclCommand the statement's current command (one reference) and
-  // writes into it "SELECT " (no DISTINCT on a table), the record's select
-  // list, then _bBuildQuerySELECTFromTable. pszItem (null or empty: no
-  // ORDER BY) is the browse item's name; pclWhere (may be null) a condition
-  // from bGetClauseWHERE. A query data access is refused (user error 8): its
-  // form is not built yet. 1, or 0 with the error in the statement's error
-  // object; the command then holds what was written before the failure.
+  // Makes pclCommand the statement's current command (one reference), no
+  // unique order yet (SetUniqueOrder(0)), and writes into it, on a table,
+  // "SELECT " (no DISTINCT on a table), the record's select list, then
+  // _bBuildQuerySELECTFromTable; on a query data access, every column of
+  // the record as a define, then _bBuildQuerySELECTFromQuery (a data access
+  // without parsed query is user error 8). pszItem (null or empty: no ORDER
+  // BY on a table, the browse item on a query) is the browse item's name;
+  // pclWhere (may be null) a condition from bGetClauseWHERE. 1, or 0 with
+  // the error in the statement's error object; the command then holds what
+  // was written before the failure.
   // REQUIRES: pclCommand non-null, on the statement's connection.
   virtual int bBuildQuerySELECT(CNACommand* pclCommand, unsigned int nFlags,
                                 const wchar_t* pszItem, int bAscending, CNACommand* pclWhere);
@@ -113,15 +274,53 @@ class CNAStatement : public CNAStatementBase {
   int _bBuildQuerySELECTFromTable(CNACommand* pclCommand, unsigned int nFlags,
                                   const wchar_t* pszItem, int bAscending, CNACommand* pclWhere,
                                   int bOrderBy);
+  // The SELECT over the parsed query pclInfo (the command takes it as its
+  // parsed query; kind SELECT when it had none). Two forms:
+  //  - in place: the query's text, a condition put into its WHERE clause
+  //    ("WHERE (its own) AND (pclWhere)", or " WHERE " and pclWhere where
+  //    the clause would stand), its own ORDER BY left out when another is
+  //    written, then, with bOrderBy and when the query does not limit its
+  //    rows itself, the ORDER BY (_bFormatOrderBy on the query), then the
+  //    query's end (what follows its last clause). A query that limits its
+  //    rows keeps its own order: sorting them again before its LIMIT would
+  //    change which rows it selects.
+  //  - wrapped: "SELECT * FROM (" the query ")" (_bCloseSubQuery), " WHERE "
+  //    and pclWhere, then, with bOrderBy, the ORDER BY by output names.
+  //    Taken when bWrap asks for it, and for a condition on a query that
+  //    runs without correction, groups its rows (GROUP BY, HAVING) or
+  //    limits them: there a condition inside would change what it means.
+  // A wrap on a connection without sub-queries, or on a command that is not
+  // a SELECT, is user error 41.
+  int _bBuildQuerySELECTFromQuery(CNACommand* pclCommand, CSQLParserInfo* pclInfo,
+                                  unsigned int nFlags, const wchar_t* pszItem, int bAscending,
+                                  CNACommand* pclWhere, int bOrderBy, int bWrap);
+  // Whether the data access's query runs without correction (the option).
+  int bRequeteSansCorrection() const {
+    return (m_nOptions & kOptionQueryWithoutCorrection) != 0 ? 1 : 0;
+  }
   // The ORDER BY of the browse item and the command's inverted-order flag
   // (set when the rows come sorted descending). An item the record does not
-  // hold is user error 6.
+  // hold is user error 6. On a query (bOnTable 0, pclInfo its digest):
+  // kReadKeepQueryOrder keeps the query's own order, written again by the
+  // command (bFormatORDERBY) and completed, unless the query runs without
+  // correction; no item then means the statement's browse item; a
+  // descending browse of a query that limits its rows is sorted ascending.
+  // REQUIRES: on a query, the command holds the query's text without its
+  // own ORDER BY whenever one is to be written.
   int _bFormatOrderBy(CNACommand* pclCommand, int bOnTable, CSQLParserInfo* pclInfo,
                       unsigned int nFlags, const wchar_t* pszItem, int bAscending,
                       int bFormatedNames);
   // Writes "\r\nORDER BY " and the list: the column (a composed key: its
   // components), then the completion to a unique order. pclColumn may be
-  // null (the completion alone). Nothing at all when no item is left.
+  // null (the completion alone). Nothing at all when no item is left. On a
+  // query whose own ORDER BY was just written again (kReadKeepQueryOrder,
+  // no column), the list goes on after it with "," and no keyword, its
+  // columns counted as placed; a LIMIT clause at the end of the command's
+  // text is set aside and put back after the list. On a query the server's
+  // limit on ORDER BY items is shared with the query's own items, and a
+  // column of a corrected query's own ORDER BY marked descending there takes
+  // the opposite direction. SetUniqueOrder(1) when every item needed for a
+  // unique order was written.
   int _FormatORDERBYList(CNACommand* pclCommand, CNAColumn* pclColumn, int bAscending,
                          CSQLParserInfo* pclInfo, int bFormatedNames, unsigned int nFlags);
   // Closes a sub-query: ")" and, for the server kinds 2, 4 and 7,
@@ -176,13 +375,83 @@ class CNAStatement : public CNAStatementBase {
     unsigned int nLength;
   };
 
+  // ---- Execution and moves (statement.cc, statement_fetch.cc)
+  int _bAllocStatementSQL();
+  int _bCount(int bBySubQuery, long long* pllCount);
+  // Runs the command's window starting at row llFirstRow (its offset: the
+  // command's own start plus the rows before), drained into the cache when
+  // it is on. The command's offset is put back afterwards.
+  int _bRunWindow(long long llFirstRow);
+  int _bDrainIntoCache();
+  // Stores the current record as row llRow of the cache.
+  int _nCacheCurrentRecord(long long llRow);
+  int _bMoveUncached(eNA_PARSEDIRECTION eDirection, long long llStep);
+  int _bMoveCached(eNA_PARSEDIRECTION eDirection, long long llStep);
+  int _bSeekAndFetch(long long llTarget);
+  // Moves to row llTarget of the stored result, running the windows that
+  // lead to it.
+  int _bSeekTarget(long long llTarget);
+  int _bCanRunAnotherWindow() const;
+  // Where first counts from: the command's own start offset (the window the
+  // data access chose), 0 without one.
+  long long _llFirstRowOfCommand() const;
+  long long _llEarlierWindowStart(long long llTarget) const;
+  int _bCopyBackEndError();
+  int _nRaiseStatement(int nSite, unsigned int nCode);
+
+  CNAStatementsDataAccess* m_pclDataAccess = nullptr;
   CNAConnectionDescription* m_pclConnection;
   CNAError* m_pclError;
   CNARecord* m_pclRecord = nullptr;
+  INADataSourceDescription* m_piSource = nullptr;
   unsigned int m_nBindDefineFlag = 0;
   stCell* m_pCells = nullptr;
-  int m_nCells = -1;  // -1: no current row
+  int m_nCells = -1;  // -1: no row handed in
   unsigned int m_nCodePage = 0;
+  CNAStatementSQL* m_pclStatementSQL = nullptr;
+  CNARecordCache* m_pclCache = nullptr;
+  int m_bCacheEnabled = 0;
+  long long m_llCacheCap = -1;  // -1: the cache's default
+
+  // Parse state.
+  int m_bParseStarted = 0;
+  int m_bOutOfRange = 1;
+  int m_bFound = 0;
+  int m_nLockType = 1;
+  eNA_PARSEDIRECTION m_eLastDirection = NA_PARSE_FIRST;
+  int m_bPositioned = 0;
+  long long m_llCurrentRow = -1;
+  long long m_llRowsBeforeBlock = 0;
+  long long m_llLimitReached = -1;
+  int m_bWindowAtFirstRow = 1;
+  int m_bBlockFetch = 0;
+  int m_nParseNeedUpdate = 0;
+  int m_nSecondUpdate = -1;
+  CTString m_strBrowseItem;
+  int m_bUniqueOrder = 0;
+  // The window open in the back end: its first row over the whole result,
+  // whether it was cut by its limit or by the cache's cap, and the command's
+  // own start offset (what the first window began at).
+  long long m_llWindowBase = 0;
+  int m_bWindowCutByCap = 0;
+  long long m_llCommandOffset = -1;
+  int m_bWindowOpen = 0;
+  // No move since the last execution: next starts at the command's first
+  // row.
+  int m_bMovedSinceExecute = 0;
+  // Rows one filling of the cache up to its cap held: how far back an
+  // earlier window starts.
+  long long m_llCapRows = 0;
+  // The longest packed row of the cache, told to the data access.
+  int m_nLongestRow = 0;
+  // A cached row read last whose values are not copied into the kept
+  // original value yet (-1: none): a browse on the cache copies them only
+  // when the row as read is asked for.
+  long long m_llKeptCachedRow = -1;
+  void _KeepCachedRow();
+  // Which items make a row's identifier, chosen once per execution.
+  CNARecordIdLayout* m_pIdLayout = nullptr;
+  int m_bIdLayoutReady = 0;
 
   // ---- The browse's SELECT (statement_select.cc)
   unsigned int m_nOptions = kOptionUniqueOrderAscending | kOptionUniqueOrderDescending;

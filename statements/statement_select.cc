@@ -20,8 +20,10 @@
 #include "items/record.h"
 #include "items/record_value_interface.h"
 #include "kq230/item_description_interface.h"
+#include "kq230/sql_parser_interface.h"
 #include "sqlbuilder/command.h"
 #include "sqlbuilder/filter.h"
+#include "sqlbuilder/parsed_query_info.h"
 #include "sqlbuilder/record_search.h"
 #include "statements/statement.h"
 
@@ -34,12 +36,22 @@ constexpr int kSiteNotBuilt = 10;
 constexpr int kSiteNoRecord = 11;
 constexpr int kSiteNeverRead = 4;
 constexpr int kSiteNoCondition = 12;
+constexpr int kSiteNeedsSubQuery = 6;
 
 // User error of an operation this driver does not offer (yet).
 constexpr unsigned int kErrNotSupported = 8;
 
 bool bSameText(const wchar_t* pszA, const wchar_t* pszB) {
   return std::wcscmp(pszA != nullptr ? pszA : L"", pszB != nullptr ? pszB : L"") == 0;
+}
+
+// A position the parser gives, usable only inside the text.
+bool bInText(int n, int nLength) { return n > 0 && n < nLength; }
+
+// Writes characters [nFrom, nTo) of the text (nothing when empty).
+int bCompleteRange(CNACommand* pclCommand, const wchar_t* pszText, int nFrom, int nTo) {
+  if (nTo <= nFrom) return 1;
+  return pclCommand->bComplete(pszText + nFrom, static_cast<unsigned int>(nTo - nFrom));
 }
 
 }  // namespace
@@ -60,8 +72,10 @@ CNAFilter* CNAStatement::pclGetFilterNoRef() const {
 
 void CNAStatement::SetOriginalRecordValue(CNARecordValueBase* pclValue) {
   m_refOriginalValue.Reset(pclValue);
+  m_llKeptCachedRow = -1;
 }
 CNARecordValueBase* CNAStatement::pclGetOriginalRecordValueNoRef() const {
+  if (m_llKeptCachedRow >= 0) const_cast<CNAStatement*>(this)->_KeepCachedRow();
   return static_cast<CNARecordValueBase*>(m_refOriginalValue.pGet());
 }
 
@@ -90,11 +104,27 @@ int CNAStatement::bBuildQuerySELECT(CNACommand* pclCommand, unsigned int nFlags,
                                     CNACommand* pclWhere) {
   if (pclCommand == nullptr) return 0;
   m_refCommand.Reset(pclCommand);
+  SetUniqueOrder(0);
   if (m_pclRecord == nullptr || m_pclRecord->pclGetDataAccessNoRef() == nullptr)
     return _nRaiseSelect(kSiteNoRecord, kErrNoCurrentRow, nullptr);
-  if (m_pclRecord->bSourceIsQuery())
-    return _nRaiseSelect(kSiteNotBuilt, kErrNotSupported,
-                         L"bBuildQuerySELECT on a query: not built yet");
+  if (m_pclRecord->bSourceIsQuery()) {
+    auto* pclInfo = dynamic_cast<CSQLParserInfo*>(m_pclRecord->pclGetSourceQueryNoRef());
+    if (pclInfo == nullptr || pclInfo->pszGetRequete() == nullptr)
+      return _nRaiseSelect(kSiteNotBuilt, kErrNotSupported, L"a query data access without query");
+    // The query's select list is its own: the record's columns are its
+    // output columns, in order, and receive them. Composed keys are no
+    // output column (and would shift the positions ORDER BY refers to).
+    for (int i = 0; i < m_pclRecord->nGetColumnNbr(); ++i) {
+      CNAColumn* pclColumn = m_pclRecord->pclGetColumnNoRef(i);
+      if (pclColumn->bIsComposedKey()) continue;
+      if (!pclCommand->AddDefine(pclColumn)) {
+        if (m_pclError != nullptr) m_pclError->pclGetXError()->SetErrorNoMemory();
+        return 0;
+      }
+    }
+    return _bBuildQuerySELECTFromQuery(pclCommand, pclInfo, nFlags, pszItem, bAscending, pclWhere,
+                                       1, 0);
+  }
 
   if (!pclCommand->bComplete(L"SELECT ")) return 0;
   if (_bAddDistinct(nFlags) && !pclCommand->bComplete(L"DISTINCT ")) return 0;
@@ -131,6 +161,117 @@ int CNAStatement::_bBuildQuerySELECTFromTable(CNACommand* pclCommand, unsigned i
   }
   if (!bOrderBy) return 1;
   return _bFormatOrderBy(pclCommand, 1, nullptr, nFlags, pszItem, bAscending, 0);
+}
+
+int CNAStatement::_bBuildQuerySELECTFromQuery(CNACommand* pclCommand, CSQLParserInfo* pclInfo,
+                                              unsigned int nFlags, const wchar_t* pszItem,
+                                              int bAscending, CNACommand* pclWhere, int bOrderBy,
+                                              int bWrap) {
+  if (pclCommand == nullptr || pclInfo == nullptr) return 0;
+  pclCommand->_SetSQLParserInfo(pclInfo);
+  if (pclCommand->eGetQueryType() == NA_CMD_NONE) pclCommand->_SetQueryKind(NA_CMD_SELECT);
+  CNAConnectionDescription* pclConnection = pclCommand->pclGetCnx();
+  const wchar_t* pszQuery = pclInfo->pszGetRequete();
+  // The query's text without the blanks and ";" that end it: a sub-query or
+  // a clause put after it must not follow a statement's end.
+  int nLength = static_cast<int>(std::wcslen(pszQuery));
+  while (nLength > 0 && (CNACommand::s_bEspaceSQL(pszQuery[nLength - 1]) ||
+                         pszQuery[nLength - 1] == L';'))
+    --nLength;
+  if (nLength == 0)
+    return _nRaiseSelect(kSiteNotBuilt, kErrNotSupported, L"a query data access without query");
+
+  const bool bWhere = pclWhere != nullptr && !pclWhere->bIsEmpty();
+  const bool bLimited = pclInfo->bQueryResultsetLimited(pclConnection) != 0;
+  ISQLParserInformation* piInfo = pclInfo->piGetParserInformationNoRef();
+  const bool bGroups = pclInfo->nGetRubriqueClauseGroupeNbr() > 0 ||
+                       (piInfo != nullptr && bInText(piInfo->nGetDebutHaving(), nLength));
+  if (bWhere && !bWrap && (bRequeteSansCorrection() || bGroups || bLimited)) bWrap = 1;
+  if (bWrap && (!pclConnection->bSupportSubQuery() || pclCommand->eGetQueryType() != NA_CMD_SELECT))
+    return _nRaiseSelect(kSiteNeedsSubQuery, kErrNeedsSubQuery, nullptr);
+
+  if (bWrap) {
+    if (!pclCommand->bComplete(_bAddDistinct(nFlags) ? L"SELECT DISTINCT * FROM (" :
+                                                       L"SELECT * FROM ("))
+      return 0;
+    if (!bCompleteRange(pclCommand, pszQuery, 0, nLength) || !_bCloseSubQuery(pclCommand))
+      return 0;
+    if (bWhere) {
+      if (!pclCommand->bComplete(L" WHERE ")) return 0;
+      if (!pclCommand->bAdd(pclWhere, CNACommand::NA_ADD_CLONE)) return 0;
+      if (!pclCommand->bCopyColumnValuesNullSelected(pclWhere->pclGetNullValueExcludedNoRef()))
+        return 0;
+    }
+    // Outside the query only its output names mean something.
+    if (!bOrderBy) return 1;
+    return _bFormatOrderBy(pclCommand, 0, pclInfo, nFlags, pszItem, bAscending, 1);
+  }
+
+  // In place. The query's own ORDER BY goes when another is to be written:
+  // two would be no statement, and the new one would not be the first.
+  const bool bKeepOrder = (nFlags & kReadKeepQueryOrder) != 0;
+  const wchar_t* pszBrowse = pszItem;
+  if ((pszBrowse == nullptr || pszBrowse[0] == 0) && !bKeepOrder) pszBrowse = pszGetBrowseItem();
+  const bool bWriteOrder =
+      bOrderBy && !bLimited &&
+      (bKeepOrder ? !bRequeteSansCorrection() : pszBrowse != nullptr && pszBrowse[0] != 0);
+  // Where the body ends and the end of the query begins: after its last
+  // clause (ORDER BY, HAVING, GROUP BY, WHERE, the first the query has).
+  int nBodyEnd = nLength;
+  int nOrderStart = -1;
+  if (piInfo != nullptr) {
+    const int nEnds[4] = {piInfo->nGetFinClauseOrderBy(), piInfo->nGetFinClauseHaving(),
+                          piInfo->nGetFinClauseGroupBy(), piInfo->nGetFinClauseWhere()};
+    for (int n : nEnds) {
+      if (n == -1) continue;
+      if (bInText(n, nLength)) nBodyEnd = n + 1;
+      break;
+    }
+    if (bWriteOrder && bInText(piInfo->nGetDebutOrderBy(), nBodyEnd)) {
+      nOrderStart = piInfo->nGetDebutOrderBy();
+      while (nOrderStart > 0 && CNACommand::s_bEspaceSQL(pszQuery[nOrderStart - 1])) --nOrderStart;
+    }
+  }
+  const int nTextEnd = nOrderStart >= 0 ? nOrderStart : nBodyEnd;
+
+  int nNext = 0;  // the first character of the query not written yet
+  if (bWhere) {
+    const int nOwnWhere = piInfo != nullptr ? piInfo->nGetDebutWhere() : 0;
+    const int nOwnWhereEnd = piInfo != nullptr ? piInfo->nGetFinWhere() : 0;
+    if (bInText(nOwnWhere, nTextEnd) && nOwnWhereEnd > nOwnWhere + 5 && nOwnWhereEnd < nTextEnd) {
+      // Both conditions in parentheses: an OR in either must not take the
+      // other's AND apart.
+      int nOwnCondition = nOwnWhere + 5;
+      while (nOwnCondition < nOwnWhereEnd && CNACommand::s_bEspaceSQL(pszQuery[nOwnCondition]))
+        ++nOwnCondition;
+      if (!bCompleteRange(pclCommand, pszQuery, 0, nOwnWhere) ||
+          !pclCommand->bComplete(L"WHERE (") ||
+          !bCompleteRange(pclCommand, pszQuery, nOwnCondition, nOwnWhereEnd + 1) ||
+          !pclCommand->bComplete(L") AND (") ||
+          !pclCommand->bAdd(pclWhere, CNACommand::NA_ADD_CLONE) || !pclCommand->bComplete(L")"))
+        return 0;
+      nNext = nOwnWhereEnd + 1;
+    } else {
+      // No WHERE of its own: the condition goes where the clause would
+      // stand, before the first clause that follows it.
+      int nAt = pclCommand->_nGetClauseStart(pclInfo, CNASqlElt::SQLELT_WHERE);
+      if (nAt < 0 || nAt > nTextEnd) nAt = nTextEnd;
+      if (!bCompleteRange(pclCommand, pszQuery, 0, nAt) || !pclCommand->bComplete(L" WHERE ") ||
+          !pclCommand->bAdd(pclWhere, CNACommand::NA_ADD_CLONE))
+        return 0;
+      nNext = nAt;
+    }
+    if (!pclCommand->bCopyColumnValuesNullSelected(pclWhere->pclGetNullValueExcludedNoRef()))
+      return 0;
+  }
+  if (!bCompleteRange(pclCommand, pszQuery, nNext, nTextEnd)) return 0;
+  if (bWriteOrder) {
+    if (!_bFormatOrderBy(pclCommand, 0, pclInfo, nFlags, pszItem, bAscending, 0)) return 0;
+  } else {
+    pclCommand->SetInvertedOrder(0);
+  }
+  // The query's end: what follows its last clause (FOR UPDATE and the like).
+  return bCompleteRange(pclCommand, pszQuery, nBodyEnd, nLength);
 }
 
 int CNAStatement::_bCloseSubQuery(CNACommand* pclCommand) {
@@ -226,11 +367,23 @@ int CNAStatement::_bAddWHERECurrentRecord(CNACommand* pclCommand, int bAddWhere,
 int CNAStatement::_bFormatOrderBy(CNACommand* pclCommand, int bOnTable, CSQLParserInfo* pclInfo,
                                   unsigned int nFlags, const wchar_t* pszItem, int bAscending,
                                   int bFormatedNames) {
-  if (!bOnTable) {
-    return _nRaiseSelect(kSiteNotBuilt, kErrNotSupported,
-                         L"_bFormatOrderBy on a query: not built yet");
-  }
-  if (pszItem == nullptr || pszItem[0] == 0) {
+  const bool bOnQuery = !bOnTable && pclInfo != nullptr;
+  const bool bKeepOrder = bOnQuery && (nFlags & kReadKeepQueryOrder) != 0;
+  if (bOnQuery && !bKeepOrder && (pszItem == nullptr || pszItem[0] == 0))
+    pszItem = pszGetBrowseItem();
+  // Rows a query limits itself are those of its own order: sorted the
+  // other way round they would come from the other end.
+  if (bOnQuery && !bAscending && pclInfo->bQueryResultsetLimited(pclCommand->pclGetCnx()))
+    bAscending = 1;
+  if (pszItem == nullptr || pszItem[0] == 0 || bKeepOrder) {
+    if (bKeepOrder && !bRequeteSansCorrection()) {
+      const int bResult = pclCommand->bFormatORDERBY(bFormatedNames, bAscending);
+      if (bResult &&
+          !_FormatORDERBYList(pclCommand, nullptr, bAscending, pclInfo, bFormatedNames, nFlags))
+        return 0;
+      pclCommand->SetInvertedOrder(!bAscending);
+      return bResult;
+    }
     pclCommand->SetInvertedOrder(0);
     return 1;
   }
@@ -240,7 +393,7 @@ int CNAStatement::_bFormatOrderBy(CNACommand* pclCommand, int bOnTable, CSQLPars
   if (pclColumn == nullptr) return _nRaiseSelect(kSiteUnknownItem, kErrUnknownItem, pszItem);
 
   INAItemDescription* piItem = pclColumn->piGetItemNoRef();
-  if (piItem != nullptr && piItem->bGetDescendant(-1)) bAscending = !bAscending;
+  if (!bOnQuery && piItem != nullptr && piItem->bGetDescendant(-1)) bAscending = !bAscending;
   if (pclColumn->bIsMemo() && !pclCommand->pclGetCnx()->bSupportOrderByMemo())
     pclColumn = nullptr;
   const int bResult =
@@ -298,10 +451,28 @@ int CNAStatement::_bAddOrderItem(CNACommand* pclCommand, CTTableau<stOrderItem>*
 int CNAStatement::_FormatORDERBYList(CNACommand* pclCommand, CNAColumn* pclColumn,
                                      int bAscending, CSQLParserInfo* pclInfo,
                                      int bFormatedNames, unsigned int nFlags) {
-  (void)pclInfo;
   CTTableau<stOrderItem> tabItems(10, 30);
   int bUnique = 0;
   CNAConnectionDescription* pclConnection = pclCommand->pclGetCnx();
+  const int nOwnItems = pclInfo != nullptr ? pclInfo->nGetRubriqueClauseOrderNbr() : 0;
+  // The query's own list was just written again: ours goes on after it.
+  const bool bGoesOn = pclInfo != nullptr && pclColumn == nullptr && nOwnItems > 0 &&
+                       (nFlags & kReadKeepQueryOrder) != 0 && !bRequeteSansCorrection();
+  int nPlaced = 0;  // the own list's columns, counted as placed, not written
+  if (bGoesOn) {
+    const int nColumns = m_pclRecord->nGetColumnNbr();
+    for (IInfoOrderBy* piOrder = pclInfo->piEnumRubriqueClauseOrder(1); piOrder != nullptr;
+         piOrder = pclInfo->piEnumRubriqueClauseOrder(0)) {
+      const int nIndex = piOrder->nGetIndiceRubriqueOUT();
+      if (nIndex < 0 || nIndex >= nColumns) continue;
+      const int nBefore = tabItems.nGetNbElement();
+      if (!_bAddOrderItem(pclCommand, &tabItems, m_pclRecord->pclGetColumnNoRef(nIndex),
+                          piOrder->eGetSensTri() == SENSTRI_DESCENDANT ? !bAscending : bAscending,
+                          &bUnique))
+        return 0;
+      nPlaced += tabItems.nGetNbElement() - nBefore;
+    }
+  }
 
   if (pclColumn != nullptr) {
     const CNARefArray<CNAColumn>* pTabComponents =
@@ -335,19 +506,53 @@ int CNAStatement::_FormatORDERBYList(CNACommand* pclCommand, CNAColumn* pclColum
 
   // "ORDER BY" with no item after it is no statement: a memo browse item on
   // a connection that cannot sort memos, without completion, writes none.
-  int nWrite = tabItems.nGetNbElement();
-  if (nWrite == 0) return 1;
-  const int nMax = pclConnection->nGetOrderByMaxExpressionNbr();
+  const int nItems = tabItems.nGetNbElement() - nPlaced;
+  int nWrite = nItems;
+  if (nWrite == 0) {
+    if (bUnique) SetUniqueOrder(1);
+    return 1;
+  }
+  int nMax = pclConnection->nGetOrderByMaxExpressionNbr();
+  if (nMax >= 0) nMax = nMax > nOwnItems ? nMax - nOwnItems : 0;
   if (nMax >= 0 && nWrite > nMax) nWrite = nMax;
-  if (!pclCommand->bComplete(L"\r\nORDER BY ")) return 0;
+  if (nWrite == 0) return 1;
+
+  // A LIMIT at the end of the text reads the rows in their order: the list
+  // goes before it.
+  CTString csLimit;
+  if (pclInfo != nullptr) {
+    const wchar_t* pszText = pclCommand->pszGetOriginalSQL();
+    const int nLimit = CNACommand::s_nGetClauseStart(pclConnection, pszText, L"LIMIT", -1);
+    // Only a LIMIT of the statement itself, not one in a sub-query.
+    if (nLimit > 0 && CNACommand::s_bQueryResultsetLimited(pclConnection, pszText)) {
+      csLimit.Set(pszText + nLimit);
+      int nCut = nLimit;
+      while (nCut > 0 && CNACommand::s_bEspaceSQL(pszText[nCut - 1])) --nCut;
+      pclCommand->Tronque(static_cast<unsigned int>(nCut), -1);
+    }
+  }
+  if (!bGoesOn && !pclCommand->bComplete(L"\r\nORDER BY ")) return 0;
   CTString csItem;
   for (int i = 0; i < nWrite; ++i) {
-    if (i > 0 && !pclCommand->bComplete(L",")) return 0;
-    if (!_FormatItemORDERBY(pclCommand, tabItems[i].pclColumn, bFormatedNames, &csItem))
-      return 0;
+    const stOrderItem& item = tabItems[nPlaced + i];
+    if ((i > 0 || bGoesOn) && !pclCommand->bComplete(L",")) return 0;
+    if (!_FormatItemORDERBY(pclCommand, item.pclColumn, bFormatedNames, &csItem)) return 0;
     if (!pclCommand->bComplete(csItem.pszGet())) return 0;
-    if (!tabItems[i].bAscending && !pclCommand->bComplete(L" DESC")) return 0;
+    int bItemAscending = item.bAscending;
+    // A column of a corrected query's own ORDER BY keeps that order's
+    // direction for it (a browse by it follows the query).
+    if (pclInfo != nullptr && !bGoesOn && !bRequeteSansCorrection()) {
+      IInfoOrderBy* piOrder = pclInfo->piGetRubriqueClauseOrder(item.pclColumn);
+      if (piOrder != nullptr && piOrder->eGetSensTri() == SENSTRI_DESCENDANT)
+        bItemAscending = !bItemAscending;
+    }
+    if (!bItemAscending && !pclCommand->bComplete(L" DESC")) return 0;
   }
+  if (csLimit.nTaille() > 0 &&
+      (!pclCommand->bComplete(L" ") || !pclCommand->bComplete(csLimit.pszGet())))
+    return 0;
+  // Unique only when every item that made it so was written.
+  if (bUnique && nWrite == nItems) SetUniqueOrder(1);
   return 1;
 }
 

@@ -426,3 +426,5 @@ void CNAStatementSQL::_FreeTabNAColumn() {
   delete[] m_pTabColumns;
   m_pTabColumns = nullptr;
 }
+
+void CNAStatementSQL::SetStreamMode(int) {}

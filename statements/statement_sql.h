@@ -129,6 +129,9 @@ class CNAStatementSQL : public CInterf, public CNAResultColumns {
   // Runs an 8-bit text of the connection's code page. Base: 0.
   virtual int _bExecuteDirect(const char* pszText, const CTabValParser* pclParser,
                               NA_WRITEPARSEFLAGS nFlags);
+  // The next execution streams its rows (1: read as they come, no seek, row
+  // count unknown until the end) or stores them (0). Base: always stored.
+  virtual void SetStreamMode(int bStream);
 
   // ---- Own operations
   // Resets, then runs the 8-bit text without parameters.

@@ -743,4 +743,165 @@ TEST_F(CountedString, TheViewReportsSizesByType) {
   EXPECT_STREQ(empty.pszGetStringA(), "");
 }
 
+
+// ---------------------------------------------------------------------------
+// Binary replacement
+
+TEST_F(CountedString, BinaryReplacementReplacesEveryOccurrenceZeroBytesIncluded) {
+  using namespace std::string_literals;
+  struct Case {
+    const char* name;
+    std::string text, pattern, replacement;
+    int from;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"a date loses its dashes", "2024-03-09", "-", "", 0, "20240309"},
+      {"zero bytes inside the text stay", "a\0b\0c-d"s, "-", "", 0, "a\0b\0cd"s},
+      {"a zero byte is a pattern like any other", "a\0b\0c"s, "\0"s, "", 0, "abc"},
+      {"a zero byte can be put in", "a,b,c", ",", "\0"s, 0, "a\0b\0c"s},
+      {"a pattern holding a zero byte", "x\0\1y\0z"s, "\0\1"s, "--", 0, "x--y\0z"s},
+      {"the replacement may be longer", "a.b.c", ".", "<->", 0, "a<->b<->c"},
+      {"the replacement may be shorter", "a::b::c", "::", ":", 0, "a:b:c"},
+      {"the pattern at both ends", "-ab-", "-", "", 0, "ab"},
+      {"the whole text matched away", "----", "-", "", 0, ""},
+      {"the whole text is the pattern", "abc", "abc", "xyz", 0, "xyz"},
+      {"overlaps are taken from the left", "aaaaa", "aa", "b", 0, "bba"},
+      {"what was put in is not searched again", "aa", "a", "aa", 0, "aaaa"},
+      {"no occurrence", "abc", "x", "y", 0, "abc"},
+      {"a pattern longer than the text", "ab", "abc", "y", 0, "ab"},
+      {"occurrences before the start stay", "a-b-c", "-", "", 2, "a-bc"},
+      {"an occurrence at the start is replaced", "a-b-c", "-", "+", 1, "a+b+c"},
+      {"a start at the end changes nothing", "a-", "-", "", 2, "a-"},
+      {"a start past the end changes nothing", "a-", "-", "", 9, "a-"},
+      {"bytes above 127 compare as bytes", "\xe9-\xff", "\xff", "\x80", 0, "\xe9-\x80"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    CAString s = Ansi(c.text.data(), static_cast<int>(c.text.size()));
+    EXPECT_EQ(s.RemplaceBinaire(c.pattern.data(), static_cast<int>(c.pattern.size()),
+                                c.replacement.data(), static_cast<int>(c.replacement.size()),
+                                c.from),
+              0);
+    EXPECT_EQ(Text(s), c.expected);
+    if (s.pGetData() != nullptr) {
+      // Terminated by the zero word, as every 8-bit text.
+      unsigned int nWord = 1;
+      std::memcpy(&nWord, s.pGetData() + s.nGetLongueur(), 4);
+      EXPECT_EQ(nWord, 0u);
+    }
+  }
+}
+
+TEST_F(CountedString, BinaryReplacementRefusesAPatternThatWouldMatchEverywhere) {
+  struct Case {
+    const char* name;
+    const char* pattern;
+    int patternLength;
+    const char* replacement;
+    int replacementLength;
+    int from;
+  };
+  const Case cases[] = {
+      {"empty pattern", "-", 0, "x", 1, 0},
+      {"null pattern", nullptr, 1, "x", 1, 0},
+      {"negative pattern length", "-", -1, "x", 1, 0},
+      {"negative replacement length", "-", 1, "x", -1, 0},
+      {"null replacement with a length", "-", 1, nullptr, 1, 0},
+      {"negative start", "-", 1, "x", 1, -1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    CAString s = Ansi("a-b");
+    const Snapshot<char> before(s);
+    EXPECT_EQ(s.RemplaceBinaire(c.pattern, c.patternLength, c.replacement, c.replacementLength,
+                                c.from),
+              kCountedBadArgument);
+    EXPECT_EQ(s.pGetData(), before.pData);
+    EXPECT_EQ(Text(s), before.text);
+  }
+  // An empty string has nothing to replace, even with a null replacement.
+  CAString empty;
+  EXPECT_EQ(empty.RemplaceBinaire("-", 1, nullptr, 0, 0), 0);
+  EXPECT_EQ(empty.pGetData(), nullptr);
+}
+
+TEST_F(CountedString, BinaryReplacementLeavesCopiesAndTheirBufferAlone) {
+  CAString s = Ansi("2024-03-09");
+  CAString copy = s;
+  ASSERT_EQ(RefCount(s), 2);
+  EXPECT_EQ(s.RemplaceBinaire("-", 1, "", 0), 0);
+  EXPECT_EQ(Text(s), "20240309");
+  EXPECT_EQ(Text(copy), "2024-03-09");
+  EXPECT_EQ(RefCount(copy), 1);
+  EXPECT_EQ(RefCount(s), 1);
+  // Nothing matched: the shared buffer is not copied.
+  CAString again = s;
+  char* pShared = s.pGetData();
+  EXPECT_EQ(s.RemplaceBinaire("-", 1, "", 0), 0);
+  EXPECT_EQ(s.pGetData(), pShared);
+  EXPECT_EQ(RefCount(s), 2);
+}
+
+TEST_F(CountedString, BinaryReplacementTakesPatternAndReplacementFromTheStringItself) {
+  CAString s = Ansi("ab-ab");
+  // Pattern "ab" and replacement "b-a", both read from the buffer replaced.
+  EXPECT_EQ(s.RemplaceBinaire(s.pGetData(), 2, s.pGetData() + 1, 3), 0);
+  EXPECT_EQ(Text(s), "b-a-b-a");
+}
+
+TEST_F(CountedString, BinaryReplacementClearsTheHighMarkerOnlyWhenItReplaced) {
+  CAString s = Ansi("a-\xff");
+  ASSERT_EQ(s.nSetFlags(kCountedFlagHighMarker | 0x10), 0);
+  EXPECT_EQ(s.RemplaceBinaire("x", 1, "", 0), 0);
+  EXPECT_EQ(s.dwGetFlags(), kCountedFlagHighMarker | 0x10);
+  EXPECT_EQ(s.RemplaceBinaire("-", 1, "", 0), 0);
+  EXPECT_EQ(Text(s), "a\xff");
+  EXPECT_EQ(s.dwGetFlags(), 0x10u);
+}
+
+TEST_F(CountedString, WideBinaryReplacementWorksOnCharacters) {
+  CWString s;
+  const wchar_t text[] = {L'a', 0, L'\x263A', L'b', 0, L'\x263A'};
+  ASSERT_EQ(s.nAffecteConversion(text, 6), 0);
+  const wchar_t pattern[] = {0, L'\x263A'};
+  EXPECT_EQ(s.RemplaceBinaire(pattern, 2, L"--", 2), 0);
+  EXPECT_EQ(Text(s), L"a--b--");
+  EXPECT_EQ(s.RemplaceBinaire(L"", 0, L"x", 1), kCountedBadArgument);
+}
+
+TEST_F(CountedString, AFailedBinaryReplacementLeavesTheStringAsItWas) {
+  CAString s;
+  char* pBefore = nullptr;
+  RunWithFailures({[&] {
+                     s = Ansi("a-b-c");
+                     pBefore = s.pGetData();
+                   },
+                   [&] { return s.RemplaceBinaire("-", 1, "==", 2); },
+                   [&](int nResult, bool bFailed) {
+                     if (!bFailed) {
+                       EXPECT_EQ(nResult, 0);
+                       EXPECT_EQ(Text(s), "a==b==c");
+                       return;
+                     }
+                     EXPECT_EQ(nResult, kStandInAllocFailure);
+                     EXPECT_EQ(s.pGetData(), pBefore);
+                     EXPECT_EQ(Text(s), "a-b-c");
+                   },
+                   [&] { s.ReleaseDynStr(); }});
+}
+
+TEST_F(CountedString, ABinaryReplacementPastTheLimitAnswers108) {
+  // Two units grow to kCountedMaxUnits / 2 + 1 each: the result would pass
+  // the limit by a few units, and no buffer is asked for.
+  CAString s = Ansi("--");
+  const int nBig = kCountedMaxUnits / 2 + 1;
+  const int nBefore = Allocations();
+  // The replacement is never read when the size is refused first.
+  static const char kOne[1] = {'x'};
+  EXPECT_EQ(s.RemplaceBinaire("-", 1, kOne, nBig), kCountedTooLong);
+  EXPECT_EQ(Allocations(), nBefore);
+  EXPECT_EQ(Text(s), "--");
+}
+
 }  // namespace

@@ -108,6 +108,21 @@ TEST_F(CommandClausesTest, TheUtf8FormOfTheFormattedTextHoldsTheClauseAfterMulti
   Release();
 }
 
+TEST_F(CommandClausesTest, ALimitSetAfterTheTextWasFormattedReachesTheNextText) {
+  CNACommand* pclCommand = New(kServerKindMariaDB, 65001);
+  pclCommand->_SetQueryKind(NA_CMD_SELECT);
+  pclCommand->bComplete(L"SELECT a FROM t ORDER BY a");
+  ASSERT_STREQ(pclCommand->pszGetFormatedSQLA(CNACommand::NA_PTC_ALL),
+               "SELECT a FROM t ORDER BY a");
+  pclCommand->SetRowLimit(10);
+  EXPECT_STREQ(pclCommand->pszGetFormatedSQLA(CNACommand::NA_PTC_ALL),
+               "SELECT a FROM t ORDER BY a LIMIT 10");
+  pclCommand->SetRowOffset(20);
+  EXPECT_STREQ(pclCommand->pszGetFormatedSQLA(CNACommand::NA_PTC_ALL),
+               "SELECT a FROM t ORDER BY a LIMIT 20, 10");
+  Release();
+}
+
 TEST_F(CommandClausesTest, RowLimitsFollowTheServerKindAndStayOutOfRewrittenQueries) {
   // Kinds 1 to 3 write TOP; kinds other than 1 to 3, 5 and 6 rewrite nothing.
   struct Case {

@@ -272,5 +272,74 @@ TEST_F(CommandParsedClausesTest, AnOutputColumnIsFoundByTableOrAliasAndName) {
   EXPECT_EQ(CNACommand::_piGetInfoRubriqueFromAlias(nullptr, L"c", L"NAME"), nullptr);
 }
 
+
+TEST_F(CommandParsedClausesTest, TheQuerysOwnOrderByIsWrittenAgainInTheBrowseDirection) {
+  struct Case {
+    const char* name;
+    const wchar_t* query;
+    int formatedNames;
+    int ascending;
+    const wchar_t* expected;
+  };
+  const wchar_t kTwo[] = L"SELECT CUSTID, NAME, CITY FROM CUSTOMER ORDER BY NAME DESC, CITY";
+  const wchar_t kQualified[] =
+      L"SELECT c.CUSTID, c.NAME AS N FROM CUSTOMER c ORDER BY c.NAME, 1 DESC";
+  const Case cases[] = {
+      {"as written", kTwo, 0, 1, L"\r\nORDER BY NAME DESC,CITY"},
+      {"as written, read backwards", kTwo, 0, 0, L"\r\nORDER BY NAME,CITY DESC"},
+      {"by output name", kTwo, 1, 1, L"\r\nORDER BY `NAME` DESC,`CITY`"},
+      {"by output name, read backwards", kTwo, 1, 0, L"\r\nORDER BY `NAME`,`CITY` DESC"},
+      {"qualified names and positions as written", kQualified, 0, 1,
+       L"\r\nORDER BY c.NAME,1 DESC"},
+      {"qualified names and positions by output name", kQualified, 1, 1,
+       L"\r\nORDER BY `N`,`CUSTID` DESC"},
+      {"no ORDER BY: nothing", L"SELECT NAME FROM CUSTOMER WHERE CITY = 'x'", 0, 1, L""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CNACommand* pclCommand = new CNACommand(m_pclError, m_pclConnection);
+    pclCommand->AddRef();
+    pclCommand->_SetSQLParserInfo(Digest(c.query));
+    EXPECT_EQ(pclCommand->bFormatORDERBY(c.formatedNames, c.ascending), 1);
+    EXPECT_EQ(std::wstring(pclCommand->pszGetOriginalSQL()), c.expected);
+    pclCommand->nRelease();
+  }
+  // Without parsed query there is nothing to write.
+  EXPECT_EQ(m_pclCommand->bFormatORDERBY(0, 1), 1);
+  EXPECT_TRUE(m_pclCommand->bIsEmpty());
+}
+
+TEST_F(CommandParsedClausesTest, AnOrderByItemOutsideTheQuerysTextIsRefusedNotLeftOut) {
+  const std::wstring q = L"SELECT NAME FROM CUSTOMER ORDER BY NAME";
+  const int nLength = static_cast<int>(q.size());
+  const struct {
+    int start, end;
+  } cases[] = {{nLength - 4, nLength}, {-1, 3}, {10, 9}, {nLength, INT_MAX}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.start << ".." << c.end);
+    CStandInSQLParser clParser(m_pAnalysis.get());
+    CStandInSQLInfo* piInfo = clParser.pclParse(q.c_str());
+    ASSERT_NE(piInfo, nullptr);
+    auto* pParts = static_cast<CStandInParts*>(piInfo->piGetInfoRequete());
+    ASSERT_EQ(pParts->m_orders.size(), 1u);
+    pParts->m_orders[0]->m_pos = StandInPosition(c.start, c.end);
+    CSQLParserInfo* pclInfo = new CSQLParserInfo(m_pclError, piInfo, nullptr, 0);
+    pclInfo->AddRef();
+    piInfo->Release();
+    m_digests.push_back(pclInfo);
+    CNACommand* pclCommand = new CNACommand(m_pclError, m_pclConnection);
+    pclCommand->AddRef();
+    pclCommand->_SetSQLParserInfo(pclInfo);
+    m_pclError->Reset();
+    EXPECT_EQ(pclCommand->bFormatORDERBY(0, 1), 0);
+    EXPECT_EQ(m_pclError->dwGetErrorId(), 44u);
+    // The output name does not need the text.
+    pclCommand->ResetCommand(0);
+    EXPECT_EQ(pclCommand->bFormatORDERBY(1, 1), 1);
+    EXPECT_EQ(std::wstring(pclCommand->pszGetOriginalSQL()), L"\r\nORDER BY `NAME`");
+    pclCommand->nRelease();
+  }
+}
+
 }  // namespace
 }  // namespace kqtest

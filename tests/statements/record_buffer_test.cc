@@ -281,7 +281,7 @@ TEST_F(RecordBufferTest, RecordValuesCloneTheirBufferShareTheirIdentifierAndCopy
 TEST_F(RecordBufferTest, TheStatementHandsItsCurrentRowsCellsToValueHolders) {
   CNAError* pclError = new CNAError;
   pclError->AddRef();
-  auto* pclStatement = new CNAStatement(nullptr, pclError);
+  auto* pclStatement = new CNAStatement(static_cast<CNAConnectionDescription*>(nullptr), pclError);
   pclStatement->AddRef();
   auto* pclHolder = new CNAConvertVariant(pclError, nullptr);
   pclHolder->AddRef();

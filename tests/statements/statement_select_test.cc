@@ -6,16 +6,21 @@
 // gives for the order columns, ties included.
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "host/parser/standin_analysis.h"
+#include "host/parser/standin_sql_parser.h"
 #include "items/column.h"
 #include "items/record.h"
 #include "sqlbuilder/command.h"
 #include "sqlbuilder/filter.h"
+#include "sqlbuilder/parsed_query_info.h"
 #include "sqlbuilder/record_search.h"
 #include "statements/statement.h"
 #include "tests/mariadb/client_library.h"
@@ -57,7 +62,51 @@ class StatementSelectTest : public SearchFixture {
  protected:
   void TearDown() override {
     DropStatement();
+    DropQuery();
     SearchFixture::TearDown();
+  }
+
+  // A record over the query, parsed by the stand-in over the table CUSTOMER
+  // of tableItems; the query's output columns are declared by outputs (the
+  // description the server would give its result). The statement comes
+  // with it.
+  bool BuildQuery(const std::vector<StandInItemDecl>& tableItems, const wchar_t* pszQuery,
+                  const std::vector<StandInItemDecl>& outputs, int nKind = kServerKindMariaDB) {
+    DropStatement();
+    DropRecord();
+    DropQuery();
+    if (m_pclConnection != nullptr) m_pclConnection->nRelease();
+    m_pclConnection = new ItemsTestConnection(&m_host, nKind);
+    m_pclConnection->AddRef();
+    m_pAnalysis = std::make_unique<CStandInAnalysis>();
+    CStandInDescription* pclTable = CStandInDescription::pclNew(L"CUSTOMER", tableItems, 12);
+    if (pclTable == nullptr) return false;
+    m_pAnalysis->AddTable(pclTable, L"customer");
+    pclTable->nExternalRelease();
+    CStandInSQLParser clParser(m_pAnalysis.get());
+    CStandInSQLInfo* piInfo = clParser.pclParse(pszQuery);
+    EXPECT_TRUE(clParser.strGetLastError().empty()) << clParser.strGetLastError();
+    if (piInfo == nullptr) return false;
+    m_pclQuery = new CSQLParserInfo(m_pclError, piInfo, nullptr, 0);
+    m_pclQuery->AddRef();
+    piInfo->Release();
+
+    m_access = std::make_unique<TestItemsDataAccess>(m_pclConnection, L"QRY_CUSTOMER");
+    m_access->m_bQuery = 1;
+    m_access->m_pclQuery = m_pclQuery;
+    m_piSource = CStandInDescription::pclNew(L"QRY_CUSTOMER", outputs, 12);
+    if (m_piSource == nullptr) return false;
+    m_pclRecord = new CNARecord(m_pclError, m_access.get());
+    m_pclRecord->AddRef();
+    if (!m_pclRecord->bInitRecord(m_piSource, nullptr, m_pclConnection)) return false;
+    Statement();
+    return true;
+  }
+  void DropQuery() {
+    DropRecord();
+    if (m_pclQuery != nullptr) m_pclQuery->nRelease();
+    m_pclQuery = nullptr;
+    m_pAnalysis.reset();
   }
 
   // A statement over the record built last (one reference, the test's).
@@ -97,6 +146,8 @@ class StatementSelectTest : public SearchFixture {
   }
 
   CNAStatement* m_pclStatement = nullptr;
+  std::unique_ptr<CStandInAnalysis> m_pAnalysis;
+  CSQLParserInfo* m_pclQuery = nullptr;
 };
 
 TEST_F(StatementSelectTest, BrowseOrdersAreCompletedUntilNoTwoRowsCanTie) {
@@ -287,7 +338,7 @@ TEST_F(StatementSelectTest, AnUnknownBrowseItemIsUserError6NamingIt) {
   c->nRelease();
 }
 
-TEST_F(StatementSelectTest, AQuerySourceIsRefusedUntilItsFormIsBuilt) {
+TEST_F(StatementSelectTest, AQueryDataAccessWithoutParsedQueryIsUserError8) {
   ASSERT_TRUE(Build(CustomerItems()));
   Statement();
   m_access->m_bQuery = 1;
@@ -297,6 +348,255 @@ TEST_F(StatementSelectTest, AQuerySourceIsRefusedUntilItsFormIsBuilt) {
   EXPECT_EQ(m_pclError->dwGetErrorId(), 8u);
   c->nRelease();
   m_access->m_bQuery = 0;
+}
+
+// ---- On a query
+
+// The query's output columns: the key, a key with duplicates, a plain text.
+std::vector<StandInItemDecl> QueryOutputs() {
+  return {Decl(L"id", NA_IT_I4, 4, kPrimary, false), Decl(L"name", NA_IT_TEXTE, 21, kDuplicates),
+          Decl(L"city", NA_IT_TEXTE, 21)};
+}
+const wchar_t kOrderedQuery[] = L"SELECT id, name, city FROM CUSTOMER ORDER BY name DESC";
+
+TEST_F(StatementSelectTest, AQueryIsBrowsedInItsOwnTextWithTheOrderOfTheBrowse) {
+  ASSERT_TRUE(BuildQuery(CustomerItems(), kOrderedQuery, QueryOutputs()));
+  const std::wstring body = L"SELECT id, name, city FROM CUSTOMER";
+  struct Case {
+    const char* name;
+    const wchar_t* item;
+    int ascending;
+    unsigned int flags;
+    unsigned int options;
+    const wchar_t* browseItem;
+    std::wstring expected;
+    int inverted;
+    int unique;
+  };
+  const unsigned int kBoth =
+      CNAStatement::kOptionUniqueOrderAscending | CNAStatement::kOptionUniqueOrderDescending;
+  const unsigned int kRaw = kBoth | CNAStatement::kOptionQueryWithoutCorrection;
+  const unsigned int kKeep = CNAStatement::kReadKeepQueryOrder;
+  const Case cases[] = {
+      {"the browse item replaces the query's order", L"city", 1, 0, kBoth, L"",
+       body + L"\r\nORDER BY 3,1", 0, 1},
+      {"descending", L"city", 0, 0, kBoth, L"", body + L"\r\nORDER BY 3 DESC,1 DESC", 1, 1},
+      {"an item of the query's order keeps its direction", L"name", 1, 0, kBoth, L"",
+       body + L"\r\nORDER BY 2 DESC,1", 0, 1},
+      {"no item: the statement's browse item", nullptr, 1, 0, kBoth, L"city",
+       body + L"\r\nORDER BY 3,1", 0, 1},
+      {"no item and no browse item: the query as written", nullptr, 1, 0, kBoth, L"",
+       kOrderedQuery, 0, 0},
+      {"the query's order kept and completed", nullptr, 1, kKeep, kBoth, L"city",
+       body + L"\r\nORDER BY name DESC,1", 0, 1},
+      {"the query's order kept, read backwards", nullptr, 0, kKeep, kBoth, L"",
+       body + L"\r\nORDER BY name,1 DESC", 1, 1},
+      {"the query's order kept, no completion", nullptr, 1,
+       kKeep | CNAStatement::kReadNoUniqueOrder, kBoth, L"", body + L"\r\nORDER BY name DESC", 0,
+       0},
+      {"the query's order kept without correction: as written", nullptr, 1, kKeep, kRaw, L"",
+       kOrderedQuery, 0, 0},
+      {"without correction a browse item still orders", L"city", 1, 0, kRaw, L"",
+       body + L"\r\nORDER BY 3,1", 0, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    m_pclStatement->SetOptions(c.options);
+    m_pclStatement->SetBrowseItem(c.browseItem);
+    m_pclStatement->SetUniqueOrder(1 - c.unique);
+    int bInverted = -1;
+    EXPECT_EQ(Select(c.item, c.ascending, c.flags, nullptr, &bInverted), c.expected);
+    EXPECT_EQ(bInverted, c.inverted);
+    EXPECT_EQ(m_pclStatement->bHasUniqueOrder(), c.unique);
+    // The query's columns are the command's defines, in order.
+  }
+}
+
+TEST_F(StatementSelectTest, TheQuerysColumnsAreTheCommandsDefinesInTheirOrder) {
+  ASSERT_TRUE(BuildQuery(CustomerItems(), kOrderedQuery, QueryOutputs()));
+  CNACommand* c = NewCommand();
+  ASSERT_TRUE(m_pclStatement->bBuildQuerySELECT(c, 0, L"city", 1, nullptr));
+  ASSERT_EQ(c->nGetDefineNbr(), 3u);
+  for (unsigned int i = 0; i < 3; ++i)
+    EXPECT_EQ(c->pclGetDefineNoRef(i)->pclGetColumnNoRef(), m_pclRecord->pclGetColumnNoRef(int(i)));
+  EXPECT_EQ(c->eGetQueryType(), NA_CMD_SELECT);
+  EXPECT_EQ(c->pclGetSQLParserInfoNoRef(), m_pclQuery);
+  c->nRelease();
+}
+
+TEST_F(StatementSelectTest, AQueryThatLimitsItsRowsKeepsItsOwnOrder) {
+  const wchar_t kLimited[] = L"SELECT id, name, city FROM CUSTOMER ORDER BY name LIMIT 5";
+  ASSERT_TRUE(BuildQuery(CustomerItems(), kLimited, QueryOutputs()));
+  for (int bAscending = 0; bAscending < 2; ++bAscending) {
+    SCOPED_TRACE(bAscending);
+    int bInverted = -1;
+    m_pclStatement->SetUniqueOrder(1);
+    EXPECT_EQ(Select(L"city", bAscending, 0, nullptr, &bInverted), kLimited);
+    EXPECT_EQ(bInverted, 0);
+    EXPECT_EQ(m_pclStatement->bHasUniqueOrder(), 0);
+  }
+}
+
+TEST_F(StatementSelectTest, AnOrderWrittenOnAQueryEndingWithLimitGoesBeforeIt) {
+  const wchar_t kLimited[] = L"SELECT id, name, city FROM CUSTOMER LIMIT 10";
+  ASSERT_TRUE(BuildQuery(CustomerItems(), kLimited, QueryOutputs()));
+  struct Case {
+    int ascending;
+    const wchar_t* expected;
+  };
+  // A descending browse of a query that limits its rows is sorted ascending.
+  const Case cases[] = {
+      {1, L"SELECT id, name, city FROM CUSTOMER\r\nORDER BY 3,1 LIMIT 10"},
+      {0, L"SELECT id, name, city FROM CUSTOMER\r\nORDER BY 3,1 LIMIT 10"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.ascending);
+    CNACommand* pclCommand = NewCommand();
+    for (int i = 0; i < m_pclRecord->nGetColumnNbr(); ++i)
+      ASSERT_TRUE(pclCommand->AddDefine(m_pclRecord->pclGetColumnNoRef(i)));
+    ASSERT_TRUE(pclCommand->bComplete(kLimited));
+    ASSERT_TRUE(m_pclStatement->_bFormatOrderBy(pclCommand, 0, m_pclQuery, 0, L"city",
+                                                c.ascending, 0));
+    EXPECT_EQ(Text(pclCommand), c.expected);
+    EXPECT_EQ(pclCommand->bGetInvertedOrder(), 0);
+    pclCommand->nRelease();
+  }
+}
+
+TEST_F(StatementSelectTest, ASearchOnAQueryJoinsItsConditionToTheQuerysOwn) {
+  struct Case {
+    const char* name;
+    const wchar_t* query;
+    std::wstring expected;
+  };
+  const std::wstring search = L"`name`='O''Hara' ";
+  const Case cases[] = {
+      {"a WHERE of its own", L"SELECT id, name, city FROM CUSTOMER WHERE city = 'Oslo' OR id > 3",
+       L"SELECT id, name, city FROM CUSTOMER WHERE (city = 'Oslo' OR id > 3) AND (" + search +
+           L")\r\nORDER BY 2,1"},
+      {"a WHERE of its own before its ORDER BY",
+       L"SELECT id, name, city FROM CUSTOMER WHERE city = 'Oslo' ORDER BY city",
+       L"SELECT id, name, city FROM CUSTOMER WHERE (city = 'Oslo') AND (" + search +
+           L")\r\nORDER BY 2,1"},
+      {"no WHERE of its own", kOrderedQuery,
+       L"SELECT id, name, city FROM CUSTOMER WHERE " + search + L"\r\nORDER BY 2 DESC,1"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(BuildQuery(CustomerItems(), c.query, QueryOutputs()));
+    auto* pclSearch = new CNARecherche(m_pclError, m_pclConnection);
+    const CAny value = Wide(L"O'Hara");
+    ASSERT_TRUE(
+        pclSearch->bSetRecherche(m_pclRecord, Item(L"name"), &value, NA_PARSE_FIRST, 1, 0));
+    m_pclStatement->SetRecherche(pclSearch);
+    CNACommand* w = NewCommand();
+    ASSERT_TRUE(m_pclStatement->bGetClauseWHERE(w));
+    EXPECT_EQ(Select(L"name", 1, 0, w), c.expected);
+    w->nRelease();
+    m_pclStatement->SetRecherche(nullptr);
+  }
+}
+
+TEST_F(StatementSelectTest, AConditionAroundAQueryNeedsASubQuery) {
+  struct Case {
+    const char* name;
+    const wchar_t* query;
+    unsigned int options;
+    int kind;
+    std::wstring expected;  // empty: user error 41
+  };
+  const unsigned int kRaw = CNAStatement::kOptionUniqueOrderAscending |
+                            CNAStatement::kOptionUniqueOrderDescending |
+                            CNAStatement::kOptionQueryWithoutCorrection;
+  const wchar_t kGrouped[] = L"SELECT id, name, city FROM CUSTOMER GROUP BY id, name, city";
+  const std::wstring search = L"`name`='O''Hara' ";
+  const Case cases[] = {
+      {"a query run as written", kOrderedQuery, kRaw, 2,
+       std::wstring(L"SELECT * FROM (") + kOrderedQuery + L") KQ_SUBQUERY WHERE " + search +
+           L"\r\nORDER BY `name`,`id`"},
+      {"a grouping query", kGrouped, 3, 2,
+       std::wstring(L"SELECT * FROM (") + kGrouped + L") KQ_SUBQUERY WHERE " + search +
+           L"\r\nORDER BY `name`,`id`"},
+      {"a query run as written, no sub-query", kOrderedQuery, kRaw, kServerKindMariaDB, L""},
+      {"a grouping query, no sub-query", kGrouped, 3, kServerKindMariaDB, L""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(BuildQuery(CustomerItems(), c.query, QueryOutputs(), c.kind));
+    m_pclStatement->SetOptions(c.options);
+    auto* pclSearch = new CNARecherche(m_pclError, m_pclConnection);
+    const CAny value = Wide(L"O'Hara");
+    ASSERT_TRUE(
+        pclSearch->bSetRecherche(m_pclRecord, Item(L"name"), &value, NA_PARSE_FIRST, 1, 0));
+    m_pclStatement->SetRecherche(pclSearch);
+    CNACommand* w = NewCommand();
+    ASSERT_TRUE(m_pclStatement->bGetClauseWHERE(w));
+    const std::wstring text = Select(L"name", 1, 0, w);
+    if (c.expected.empty()) {
+      EXPECT_EQ(text, L"<failed>");
+      EXPECT_EQ(m_pclError->dwGetErrorId(), 41u);
+      EXPECT_STREQ(m_pclError->pszGetLogicalTableName(), L"QRY_CUSTOMER");
+    } else {
+      EXPECT_EQ(text, c.expected);
+    }
+    w->nRelease();
+    m_pclStatement->SetRecherche(nullptr);
+  }
+}
+
+TEST_F(StatementSelectTest, TheStatementRecordsWhetherTheOrderWrittenIsUnique) {
+  ASSERT_TRUE(Build(CustomerItems()));
+  Statement();
+  struct Case {
+    const char* name;
+    const wchar_t* item;
+    unsigned int flags;
+    int unique;
+  };
+  const Case cases[] = {
+      {"a unique not-null key", L"id", 0, 1},
+      {"completed", L"name", 0, 1},
+      {"no completion asked", L"name", CNAStatement::kReadNoUniqueOrder, 0},
+      {"no order", L"", 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    m_pclStatement->SetUniqueOrder(1 - c.unique);
+    Select(c.item, 1, c.flags);
+    EXPECT_EQ(m_pclStatement->bHasUniqueOrder(), c.unique);
+  }
+}
+
+TEST_F(StatementSelectTest, AQuerysOwnOrderItemsCountAgainstTheServersLimit) {
+  // Server kind 4 sorts on at most 31 expressions: a query that keeps its
+  // own 31 leaves no room for the key that would make the order unique,
+  // and 30 leave room for it alone.
+  for (int nOwn : {31, 30}) {
+    SCOPED_TRACE(nOwn);
+    std::vector<StandInItemDecl> items;
+    std::vector<std::wstring> names;
+    for (int i = 0; i < nOwn; ++i) names.push_back(L"c" + std::to_wstring(i));
+    std::wstring query = L"SELECT ", order;
+    for (const std::wstring& n : names) {
+      items.push_back(Decl(n.c_str(), NA_IT_I4, 4));
+      query += n + L", ";
+      order += (order.empty() ? L"" : L",") + n;
+    }
+    items.push_back(Decl(L"id", NA_IT_I4, 4, kPrimary, false));
+    query += L"id FROM CUSTOMER ORDER BY " + order;
+    ASSERT_TRUE(BuildQuery(items, query.c_str(), items, 4));
+    m_pclStatement->SetUniqueOrder(1);
+    const std::wstring text = Select(nullptr, 1, CNAStatement::kReadKeepQueryOrder);
+    const std::wstring own = L"\r\nORDER BY " + order;
+    if (nOwn == 31) {
+      EXPECT_EQ(text.substr(text.size() - own.size()), own);
+      EXPECT_EQ(m_pclStatement->bHasUniqueOrder(), 0);
+    } else {
+      const std::wstring completed = own + L"," + std::to_wstring(nOwn + 1);
+      EXPECT_EQ(text.substr(text.size() - completed.size()), completed);
+      EXPECT_EQ(m_pclStatement->bHasUniqueOrder(), 1);
+    }
+  }
 }
 
 TEST_F(StatementSelectTest, TheRowReadLastIsFoundAgainByItsKeyAndTheCurrentValuesComeBack) {
@@ -385,6 +685,8 @@ class StatementSelectServerTest : public BoundValuesTest {
     }
     if (m_piSource != nullptr) m_piSource->nExternalRelease();
     m_access.reset();
+    if (m_pclQuery != nullptr) m_pclQuery->nRelease();
+    m_pAnalysis.reset();
     m_pclError->nRelease();
     m_session.Close();
     EXPECT_EQ(m_pclDriver->nExternalRelease(), 0);
@@ -434,13 +736,62 @@ class StatementSelectServerTest : public BoundValuesTest {
     return true;
   }
 
+  // After Build: the record and statement over the query instead, parsed
+  // by the stand-in over kq_browse. The query selects the table's columns
+  // in their order.
+  bool BuildQuery(const wchar_t* pszQuery) {
+    m_pclStatement->SetRecord(nullptr);
+    m_pclStatement->nRelease();
+    m_pclRecord->nRelease();
+    m_piSource->nExternalRelease();
+    const std::vector<StandInItemDecl> items = {
+        Decl(L"id", NA_IT_I4, 4, kPrimary, false), Decl(L"grp", NA_IT_I4, 4, kDuplicates, false),
+        Decl(L"val", NA_IT_I4, 4), Decl(L"code", NA_IT_I4, 4, kUnique)};
+    m_pAnalysis = std::make_unique<CStandInAnalysis>();
+    CStandInDescription* pclTable = CStandInDescription::pclNew(L"kq_browse", items, 12);
+    if (pclTable == nullptr) return false;
+    m_pAnalysis->AddTable(pclTable, L"kq_browse");
+    pclTable->nExternalRelease();
+    CStandInSQLParser clParser(m_pAnalysis.get());
+    CStandInSQLInfo* piInfo = clParser.pclParse(pszQuery);
+    EXPECT_TRUE(clParser.strGetLastError().empty()) << clParser.strGetLastError();
+    if (piInfo == nullptr) return false;
+    m_pclQuery = new CSQLParserInfo(m_pclError, piInfo, nullptr, 0);
+    m_pclQuery->AddRef();
+    piInfo->Release();
+    m_access = std::make_unique<TestItemsDataAccess>(Connection(), L"qry_browse");
+    m_access->m_bQuery = 1;
+    m_access->m_pclQuery = m_pclQuery;
+    m_piSource = CStandInDescription::pclNew(L"qry_browse", items, 12);
+    if (m_piSource == nullptr) return false;
+    m_pclRecord = new CNARecord(m_pclError, m_access.get());
+    m_pclRecord->AddRef();
+    if (!m_pclRecord->bInitRecord(m_piSource, nullptr, Connection())) return false;
+    m_pclStatement = new CNAStatement(Connection(), m_pclError);
+    m_pclStatement->AddRef();
+    m_pclStatement->SetRecord(m_pclRecord);
+    return true;
+  }
+
+  // The model's ids sorted by a comparator (a strict weak order).
+  std::vector<int> SortedIds(const std::function<bool(const ModelRow&, const ModelRow&)>& less,
+                             const std::vector<ModelRow>& rows) const {
+    std::vector<ModelRow> sorted = rows;
+    std::stable_sort(sorted.begin(), sorted.end(), less);
+    std::vector<int> ids;
+    for (const ModelRow& r : sorted) ids.push_back(r.id);
+    return ids;
+  }
+
   // The ids of the statement's SELECT on the server (empty on failure).
   std::vector<int> ServerIds(const wchar_t* pszItem, int bAscending, long long llLimit = -1,
-                             long long llOffset = -1, CNACommand* pclWhere = nullptr) {
+                             long long llOffset = -1, CNACommand* pclWhere = nullptr,
+                             unsigned int nFlags = 0) {
     auto* c = static_cast<CNACommand*>(m_pclDriver->pclAllocCommand(m_pclError, Connection()));
     c->AddRef();
     std::vector<int> ids;
-    if (m_pclStatement->bBuildQuerySELECT(c, 0, pszItem, bAscending, pclWhere)) {
+    m_sql = "<not built>";
+    if (m_pclStatement->bBuildQuerySELECT(c, nFlags, pszItem, bAscending, pclWhere)) {
       c->SetRowLimit(llLimit);
       c->SetRowOffset(llOffset);
       const wchar_t* psz = c->pszGetFormatedSQL(CNACommand::NA_PTC_ALL);
@@ -477,6 +828,8 @@ class StatementSelectServerTest : public BoundValuesTest {
   CNAStatement* m_pclStatement = nullptr;
   std::vector<ModelRow> m_rows;
   std::string m_sql;
+  std::unique_ptr<CStandInAnalysis> m_pAnalysis;
+  CSQLParserInfo* m_pclQuery = nullptr;
 };
 
 TEST_F(StatementSelectServerTest, BrowseSelectsReturnTheRowsInTheModelsTotalOrder) {
@@ -561,6 +914,69 @@ TEST_F(StatementSelectServerTest, TheConditionOnTheRowReadLastSelectsThatRowAlon
   ASSERT_NE(psz, nullptr);
   EXPECT_EQ(m_session.FirstCells(Utf8(psz)), std::vector<std::string>{"17"}) << Utf8(psz);
   c->nRelease();
+}
+
+
+TEST_F(StatementSelectServerTest, AQueryBrowsedByAnItemReturnsItsRowsInTheModelsTotalOrder) {
+  ASSERT_TRUE(Build());
+  ASSERT_TRUE(BuildQuery(L"SELECT id, grp, val, code FROM kq_browse ORDER BY grp DESC"));
+  for (int bAscending = 0; bAscending < 2; ++bAscending) {
+    SCOPED_TRACE(bAscending);
+    // val, then the key (which orders every row by itself), both in the
+    // browse direction; the query's own order is gone.
+    auto less = [&](const ModelRow& a, const ModelRow& b) {
+      if (a.val != b.val) return bAscending ? a.val < b.val : b.val < a.val;
+      return bAscending ? a.id < b.id : b.id < a.id;
+    };
+    const std::vector<int> expected = SortedIds(less, m_rows);
+    EXPECT_EQ(ServerIds(L"val", bAscending), expected) << m_sql;
+    EXPECT_EQ(m_pclStatement->bHasUniqueOrder(), 1);
+    EXPECT_EQ(ServerIds(L"val", bAscending, 9, 20),
+              std::vector<int>(expected.begin() + 20, expected.begin() + 29))
+        << m_sql;
+  }
+}
+
+TEST_F(StatementSelectServerTest, AQuerysOwnOrderKeptIsCompletedAndReadsBackwards) {
+  ASSERT_TRUE(Build());
+  ASSERT_TRUE(BuildQuery(L"SELECT id, grp, val, code FROM kq_browse ORDER BY grp DESC"));
+  auto less = [](const ModelRow& a, const ModelRow& b) {
+    return a.grp != b.grp ? b.grp < a.grp : a.id < b.id;
+  };
+  std::vector<int> expected = SortedIds(less, m_rows);
+  EXPECT_EQ(ServerIds(nullptr, 1, -1, -1, nullptr, CNAStatement::kReadKeepQueryOrder), expected)
+      << m_sql;
+  std::reverse(expected.begin(), expected.end());
+  EXPECT_EQ(ServerIds(nullptr, 0, -1, -1, nullptr, CNAStatement::kReadKeepQueryOrder), expected)
+      << m_sql;
+}
+
+TEST_F(StatementSelectServerTest, AFilterOnAQueryKeepsTheQuerysOwnCondition) {
+  ASSERT_TRUE(Build());
+  ASSERT_TRUE(BuildQuery(L"SELECT id, grp, val, code FROM kq_browse WHERE grp <> 2 OR id < 10"));
+  auto* f = new CNAFilter(m_pclError, Connection());
+  f->AddRef();
+  CAny lo, hi;
+  lo.SetI4(1);
+  hi.SetI4(3);
+  ASSERT_TRUE(f->bSetFilter(m_pclRecord, m_pclRecord->pclGetColumnNoRef(L"val")->piGetItemNoRef(),
+                            &lo, 1, &hi, 1, nullptr, 0));
+  f->ActivateFilter(1);
+  m_pclStatement->SetFilter(f);
+  auto* w = static_cast<CNACommand*>(m_pclDriver->pclAllocCommand(m_pclError, Connection()));
+  w->AddRef();
+  ASSERT_TRUE(m_pclStatement->bGetClauseWHERE(w));
+  std::vector<ModelRow> kept;
+  for (const ModelRow& r : m_rows)
+    if ((r.grp != 2 || r.id < 10) && r.val && *r.val >= 1 && *r.val <= 3) kept.push_back(r);
+  ASSERT_FALSE(kept.empty());
+  auto less = [](const ModelRow& a, const ModelRow& b) {
+    return a.val != b.val ? a.val < b.val : a.id < b.id;
+  };
+  EXPECT_EQ(ServerIds(L"val", 1, -1, -1, w), SortedIds(less, kept)) << m_sql;
+  w->nRelease();
+  m_pclStatement->SetFilter(nullptr);
+  f->nRelease();
 }
 
 }  // namespace
