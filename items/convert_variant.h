@@ -187,6 +187,11 @@ class CNAConvertVariant : public CNAVariant {
   int bSetValueDB(const char* pText, unsigned int n, unsigned int nCodePage);
   int bSetValueDB(const wchar_t* pText, unsigned int n);
   int bSetValueFromDB(const wchar_t* pText, unsigned int n);
+  // The cell as the language reads its text: decoded to wide text, then the
+  // language's cast to the holder's type. The road of every type without a
+  // direct one (see _nSetValueDBDirect); public so that the direct roads can
+  // be held to it byte for byte.
+  int bSetValueDBAsLanguageText(const char* pText, unsigned int n, unsigned int nCodePage);
 
   // The conversion-failure error (user error 53: source language type, the
   // holder's item type, the source text) on the holder's error; answers 0.
@@ -222,6 +227,18 @@ class CNAConvertVariant : public CNAVariant {
   // the holder's layouts, the value then unchanged.
   int _bSetValueDBScalar(const char* p, unsigned int n, const wchar_t* pszSource,
                          unsigned int nCodePage, int nSourceVXType);
+  // The direct roads of a fetched cell (n > 0 bytes of nCodePage) into the
+  // holder's slot: decimals, Unicode texts and 8-bit texts written from the
+  // cell's bytes with no heap call and no language value, exactly as the
+  // general roads write them. Answers the setter's result, or -1 when the
+  // cell or the holder is not one these roads take (nothing then changed).
+  int _nSetValueDBDirect(const char* p, unsigned int n, unsigned int nCodePage);
+  // Its pieces: a UTF-8 cell longer than the stack's conversion into an
+  // 8-bit slot of code page 1252 (REQUIRES: well-formed, a slot), and a cell
+  // into a wide language value (-1 where the text setter's own road is the
+  // short one, or the cell is not one these roads read).
+  int _nSetLongAnsiSlotDirect(const char* p, unsigned int n);
+  int _nSetWideValueDirect(const char* p, unsigned int n, unsigned int nCodePage);
 
   CNAConnectionDescription* m_pclConnection = nullptr;
   INAItemDescription* m_piItemDatabase = nullptr;

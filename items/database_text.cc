@@ -8,6 +8,9 @@
 #include <string>
 #include <system_error>
 
+#include "core/char_conv.h"
+#include "core/codepage_conversion.h"
+#include "items/cell_text.h"
 #include "items/code_page_converters.h"
 #include "items/convert_variant.h"
 #include "values/money.h"
@@ -496,6 +499,8 @@ int CNAConvertVariant::bSetValueDB(const char* pText, unsigned int n, unsigned i
   }
   if (n == 0) return bSetValue(reinterpret_cast<const unsigned char*>(pText), 0u);
   if (m_eMode == NA_VT_NOT_READ) m_eMode = NA_VT_ANY;
+  const int nDirect = _nSetValueDBDirect(pText, n, nCodePage);
+  if (nDirect >= 0) return nDirect;
   const unsigned short nT = m_clValue.nGetTypeCode();
   if (bDBTextType(nT)) return _bSetValue(pText, n, nCodePage);
   if (bDBScalarType(nT)) return _bSetValueDBScalar(pText, n, nullptr, nCodePage, VX_PSTRA);
@@ -510,11 +515,129 @@ int CNAConvertVariant::bSetValueDB(const char* pText, unsigned int n, unsigned i
     m_clValue.SetNull(false);
     return 1;
   }
-  // Any other type: the text as the language reads it.
+  return bSetValueDBAsLanguageText(pText, n, nCodePage);
+}
+
+int CNAConvertVariant::bSetValueDBAsLanguageText(const char* pText, unsigned int n,
+                                                 unsigned int nCodePage) {
+  if (m_nBufferDBState == 0 && !bInitBufferDB()) return 0;
+  if (pText == nullptr) {
+    SetNull();
+    return 1;
+  }
+  if (n == 0) return bSetValue(reinterpret_cast<const unsigned char*>(pText), 0u);
+  if (m_eMode == NA_VT_NOT_READ) m_eMode = NA_VT_ANY;
   CNACodePageCnvOUTPtr clOut(pText, static_cast<int>(n), static_cast<int>(nCodePage));
   const wchar_t* psz = clOut.pszGetForZB();
   if (psz == nullptr) psz = L"";
   return bSetValue(psz, static_cast<unsigned int>(std::wcslen(psz)));
+}
+
+namespace {
+
+// The longest 8-bit cell of another code page converted on the stack; a
+// longer one (a memo, most often) pays the converters' allocations.
+constexpr unsigned int kShortAnsiCell = 256;
+// No code page takes more than 4 bytes a character.
+constexpr unsigned int kShortAnsiBytes = 4 * kShortAnsiCell;
+
+bool bDirectWideType(unsigned int n) { return n == VX_DSTRW || n == 20 || n == VX_PSTRW; }
+
+// The characters of well-formed UTF-8 before its first NUL appended to *pOut
+// in code page 1252, a byte a character. False when the framework's
+// conversion does not give exactly that.
+bool bAppendCP1252(const char* p, size_t n, std::string* pOut) {
+  wchar_t awc[kShortAnsiCell];
+  char ach[kShortAnsiCell];
+  size_t i = 0;
+  while (i < n) {
+    size_t nUsed = 0;
+    const unsigned int nChars = CellText_nUTF8ToWide(p + i, n - i, awc, kShortAnsiCell, &nUsed);
+    if (nChars == 0) break;  // the terminator
+    const int nBytes = WideCharToMultiByte(1252, 0, awc, static_cast<int>(nChars), ach,
+                                           static_cast<int>(sizeof ach), nullptr, nullptr);
+    if (nBytes != static_cast<int>(nChars)) return false;
+    pOut->append(ach, nChars);
+    i += nUsed;
+  }
+  return true;
+}
+
+bool bDirectAnsiType(unsigned int n) {
+  return (n >= VX_CARA && n <= VX_DSTRA) || (n >= 21 && n <= 23) || n == 134;
+}
+
+}  // namespace
+
+int CNAConvertVariant::_nSetValueDBDirect(const char* p, unsigned int n, unsigned int nCodePage) {
+  const unsigned short nT = m_clValue.nGetTypeCode();
+  const bool bSlot =
+      (m_eMode == NA_VT_BUFFER || m_eMode == NA_VT_OWN_BUFFER) && m_pbyBuffer != nullptr;
+  if (nT == VX_DECIMAL) {
+    // The form the language's cast of the text gives, without the cast.
+    if (!bSlot) return -1;
+    unsigned char abyForm[kVXDecimalFormSize];
+    if (!CellText_bDecimalForm(p, n, abyForm)) return -1;
+    m_clValue.SetNull(false);
+    _CopyToBuffer(abyForm, sizeof abyForm, 0);
+    return 1;
+  }
+  if (bDirectWideType(nT)) {
+    if (m_eMode == NA_VT_ANY) return _nSetWideValueDirect(p, n, nCodePage);
+    if (!bSlot) return -1;
+    // Room for the units before the 2-byte terminator.
+    const unsigned int nMaxUnits = (m_nCapacity > 2 ? m_nCapacity - 2 : 0) / 2;
+    unsigned int nUnits;
+    if (nCodePage == 65001) {
+      // Ill-formed text keeps the converters' lenient reading.
+      if (!CellText_bWellFormedUTF8(p, n)) return -1;
+      nUnits = CellText_nUTF8ToUTF16(p, n, m_pbyBuffer, nMaxUnits);
+    } else if (nCodePage == 1252) {
+      nUnits = CellText_nCP1252ToUTF16(p, n, m_pbyBuffer, nMaxUnits);
+    } else {
+      return -1;
+    }
+    m_clValue.SetNull(false);
+    std::memset(m_pbyBuffer + 2 * nUnits, 0, m_nCapacity - 2 * nUnits);
+    m_nUsedLength = 2 * nUnits;
+    return 1;
+  }
+  if (bDirectAnsiType(nT)) {
+    // UTF-8 cells of 8-bit items, into the language's code page without the
+    // converters' wide and 8-bit strings. ASCII needs no conversion at all.
+    if (nCodePage != 65001) return -1;
+    const int nLanguage = nGetLanguageCodePage();
+    if (nLanguage == 65001) return -1;
+    bool bAscii = true;
+    for (unsigned int i = 0; i < n && bAscii; ++i)
+      bAscii = static_cast<unsigned char>(p[i]) - 1u < 0x7Fu;
+    if (bAscii || !CellText_bWellFormedUTF8(p, n)) return -1;
+    if (n <= kShortAnsiCell) {
+      // Terminated as the converters' result is: a one-character type
+      // reads its character even from an empty text.
+      wchar_t awc[kShortAnsiCell];
+      const unsigned int nChars = CellText_nUTF8ToWide(p, n, awc, kShortAnsiCell, nullptr);
+      char ach[kShortAnsiBytes + 1];
+      int nBytes = 0;
+      if (nChars > 0) {
+        nBytes = WideCharToMultiByte(static_cast<unsigned int>(nLanguage), 0, awc,
+                                     static_cast<int>(nChars), ach, kShortAnsiBytes, nullptr,
+                                     nullptr);
+        if (nBytes <= 0) return -1;
+      }
+      ach[nBytes] = '\0';
+      return _bSetValue(ach, static_cast<unsigned int>(nBytes),
+                        static_cast<unsigned int>(nLanguage));
+    }
+    // A longer cell is converted piece by piece, which only a code page of
+    // one byte a character and no shift state allows.
+    if (nLanguage != 1252) return -1;
+    if (bSlot) return _nSetLongAnsiSlotDirect(p, n);
+    std::string clText;
+    if (!bAppendCP1252(p, n, &clText)) return -1;
+    return _bSetValue(clText.c_str(), static_cast<unsigned int>(clText.size()), 1252u);
+  }
+  return -1;
 }
 
 int CNAConvertVariant::bSetValueDB(const wchar_t* pText, unsigned int n) {
@@ -562,4 +685,64 @@ int CNAConvertVariant::bSetValueFromDB(const wchar_t* pText, unsigned int n) {
     return _bSetValueDBScalar(clNarrow.data(), n, pText, 1252, VX_PSTRW);
   }
   return bSetValue(pText, n);
+}
+
+int CNAConvertVariant::_nSetLongAnsiSlotDirect(const char* p, unsigned int n) {
+  // What fits the slot, converted on the stack piece by piece: the rest of a
+  // long cell never needs converting. A one-character type keeps one byte
+  // and no terminator, as the general road's two copies leave it.
+  const unsigned int nRoomBytes = m_clValue.nGetTypeCode() == VX_CARA
+                                      ? (m_nCapacity < 1 ? m_nCapacity : 1)
+                                      : (m_nCapacity > 1 ? m_nCapacity - 1 : 0);
+  wchar_t awc[kShortAnsiCell];
+  char ach[kShortAnsiCell];
+  unsigned int nDone = 0;
+  size_t i = 0;
+  while (i < n && nDone < nRoomBytes) {
+    size_t nUsed = 0;
+    const unsigned int nLeft = nRoomBytes - nDone;
+    const unsigned int nChars = CellText_nUTF8ToWide(
+        p + i, n - i, awc, nLeft < kShortAnsiCell ? nLeft : kShortAnsiCell, &nUsed);
+    if (nChars == 0) break;
+    const int nBytes = WideCharToMultiByte(1252, 0, awc, static_cast<int>(nChars), ach,
+                                           static_cast<int>(sizeof ach), nullptr, nullptr);
+    // Code page 1252 writes a byte for every character ("?" for those it
+    // lacks); anything else goes to the general road, which rewrites the
+    // whole slot.
+    if (nBytes != static_cast<int>(nChars)) return -1;
+    std::memcpy(m_pbyBuffer + nDone, ach, nChars);
+    nDone += nChars;
+    i += nUsed;
+  }
+  m_clValue.SetNull(false);
+  std::memset(m_pbyBuffer + nDone, 0, m_nCapacity - nDone);
+  m_nUsedLength = nDone;
+  return 1;
+}
+
+int CNAConvertVariant::_nSetWideValueDirect(const char* p, unsigned int n,
+                                            unsigned int nCodePage) {
+  // Short UTF-8 cells already decode on the stack in the text setter; a
+  // longer one (a memo, most often) is decoded once into the value's own
+  // text instead of through a converted string and its copy.
+  std::wstring clWide;
+  if (nCodePage == 65001) {
+    if (n <= kShortAnsiCell || !CellText_bWellFormedUTF8(p, n)) return -1;
+    clWide.resize(n);  // no more characters than bytes
+    clWide.resize(CellText_nUTF8ToWide(p, n, clWide.data(), n, nullptr));
+  } else if (nCodePage == 1252) {
+    const void* pz = std::memchr(p, 0, n);
+    const unsigned int nChars =
+        pz != nullptr ? static_cast<unsigned int>(static_cast<const char*>(pz) - p) : n;
+    clWide.resize(nChars);
+    if (nChars > 0)
+      STR_CP1252ToWideChar(p, static_cast<int>(nChars), clWide.data(), static_cast<int>(nChars));
+  } else {
+    return -1;
+  }
+  m_clValue.SetNull(false);
+  m_clValue.pclGetIntern()->SetValue(clWide.data(),
+                                     static_cast<unsigned int>(clWide.size() * sizeof(wchar_t)));
+  m_clValue.SetTypeWord(m_clValue.wGetType() & kVXClearFlagsMask);
+  return 1;
 }
