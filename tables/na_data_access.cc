@@ -27,6 +27,27 @@ constexpr int kSiteNoConnection = 3;
 
 bool bEmptyText(const wchar_t* psz) { return psz == nullptr || *psz == L'\0'; }
 
+// A new, empty description on the connection, with one (internal) reference
+// for the caller: the driver object's kind when there is one, so that the
+// back end reads the server its own way, else the generic one. Null, with
+// the error's out-of-memory, when memory runs out.
+CNADataSourceDescription* pclNewDescription(CNAConnectionDescription* pclConnection,
+                                            CNAError* pclError) {
+  CNADataSourceDescription* pclSource = nullptr;
+  if (CNADriver::s_pclDriver != nullptr) {
+    pclSource = static_cast<CNADataSourceDescription*>(
+        CNADriver::s_pclDriver->pclAllocDataSourceDescription(pclConnection, pclError));
+  } else {
+    pclSource = new (std::nothrow) CNADataSourceDescription(pclConnection, pclError);
+  }
+  if (pclSource == nullptr) {
+    if (pclError != nullptr) pclError->pclGetXError()->SetErrorNoMemory();
+    return nullptr;
+  }
+  pclSource->AddRef();
+  return pclSource;
+}
+
 }  // namespace
 
 CNADataAccess::CNADataAccess(INADataSourceDescription* piSource,
@@ -130,18 +151,8 @@ CNADataSourceDescription* CNADataAccess::pclGetDataSourceDescriptionFromDB(const
     return nullptr;
   }
   if (!m_pclConnection->bIsOpen() && !m_pclConnection->bOpen(m_pclError)) return nullptr;
-  CNADataSourceDescription* pclSource = nullptr;
-  if (CNADriver::s_pclDriver != nullptr) {
-    pclSource = static_cast<CNADataSourceDescription*>(
-        CNADriver::s_pclDriver->pclAllocDataSourceDescription(m_pclConnection, m_pclError));
-  } else {
-    pclSource = new (std::nothrow) CNADataSourceDescription(m_pclConnection, m_pclError);
-  }
-  if (pclSource == nullptr) {
-    if (m_pclError != nullptr) m_pclError->pclGetXError()->SetErrorNoMemory();
-    return nullptr;
-  }
-  pclSource->AddRef();
+  CNADataSourceDescription* pclSource = pclNewDescription(m_pclConnection, m_pclError);
+  if (pclSource == nullptr) return nullptr;
   if (!pclSource->bInitDataSourceDescriptionFromDB(pszName != nullptr ? pszName : L"", 0)) {
     pclSource->nRelease();
     return nullptr;
@@ -270,18 +281,8 @@ int CNADataAccess::bInitImportedDataSourceDesc(CNAStatement* pclStatement) {
   CNAStatementSQL* pclResult =
       pclStatement != nullptr ? pclStatement->pclGetStatementSQLNoRef() : nullptr;
   if (pclResult == nullptr) return _nRaise(kSiteNoImportedResult, kErrNotOffered, nullptr);
-  CNADataSourceDescription* pclSource = nullptr;
-  if (CNADriver::s_pclDriver != nullptr) {
-    pclSource = static_cast<CNADataSourceDescription*>(
-        CNADriver::s_pclDriver->pclAllocDataSourceDescription(m_pclConnection, m_pclError));
-  } else {
-    pclSource = new (std::nothrow) CNADataSourceDescription(m_pclConnection, m_pclError);
-  }
-  if (pclSource == nullptr) {
-    if (m_pclError != nullptr) m_pclError->pclGetXError()->SetErrorNoMemory();
-    return 0;
-  }
-  pclSource->AddRef();
+  CNADataSourceDescription* pclSource = pclNewDescription(m_pclConnection, m_pclError);
+  if (pclSource == nullptr) return 0;
   if (m_csLogicalName.nTaille() > 0) pclSource->SetLogicalName(m_csLogicalName.pszGet());
   const int bResult = pclSource->bInitDataSourceDescriptionFromStatement(pclResult);
   if (bResult) _SetImportedDataSourceDesc(pclSource);

@@ -17,6 +17,7 @@
 #include "statements/statement.h"
 #include "tests/items/record_test_support.h"
 #include "tests/mariadb/client_library.h"
+#include "tests/mariadb/driver_server_fixture.h"
 #include "tests/mariadb/server_session.h"
 #include "tests/support/utf8_reference.h"
 #include "tests/values/bound_values.h"
@@ -36,13 +37,8 @@ StandInItemDecl Item(const wchar_t* name, int type, int size) {
   return d;
 }
 
-class ColumnServer : public BoundValuesTest {
+class ColumnServer : public ServerSuite<BoundValuesTest> {
  protected:
-  static void SetUpTestSuite() { ServerSession::ReadServer(); }
-  static void TearDownTestSuite() {
-    ServerSession::EndClientLibrary();
-    ServerSession::ForgetServer();
-  }
   void SetUp() override {
     BoundValuesTest::SetUp();
     ASSERT_TRUE(m_session.bOpen(L"Connection=columns"));

@@ -33,6 +33,7 @@
 #include "items/item_description.h"
 #include "mariadb/mysql_connection.h"
 #include "tests/mariadb/client_library.h"
+#include "tests/mariadb/driver_server_fixture.h"
 #include "tests/mariadb/server_session.h"
 #include "tests/support/program_end.h"
 #include "tests/values/bound_values.h"
@@ -291,13 +292,8 @@ std::vector<Case> BooleanAndBinaryCases() {
 
 constexpr unsigned char kFill = 0xAB;
 
-class DatabaseTextServer : public BoundValuesTest {
+class DatabaseTextServer : public ServerSuite<BoundValuesTest> {
  protected:
-  static void SetUpTestSuite() { ServerSession::ReadServer(); }
-  static void TearDownTestSuite() {
-    ServerSession::EndClientLibrary();
-    ServerSession::ForgetServer();
-  }
   void SetUp() override {
     BoundValuesTest::SetUp();
     ASSERT_TRUE(m_session.bOpen(L"Connection=dbtext"));

@@ -24,6 +24,7 @@
 #include "kq230/sql_parser_interface.h"
 #include "tests/items/record_test_support.h"
 #include "tests/mariadb/host_connection_fake.h"
+#include "tests/support/standin_items.h"
 #include "tests/values/bound_values.h"
 #include "values/any_behaviour.h"
 
@@ -113,17 +114,7 @@ class TestDataAccess : public kqtest::TestItemsDataAccess {
   }
 };
 
-StandInItemDecl Item(const wchar_t* pszName, int nType, int nSize, unsigned short wKey = 0,
-                     bool bNull = true, std::vector<std::wstring> components = {}) {
-  StandInItemDecl d;
-  d.name = pszName;
-  d.type = nType;
-  d.size = nSize;
-  d.keyFlags = wKey;
-  d.nullAllowed = bNull;
-  d.components = std::move(components);
-  return d;
-}
+using kqtest::Decl;
 
 class Records : public kqtest::BoundValuesTest {
  protected:
@@ -205,12 +196,12 @@ TEST_F(Records, ADescriptionWithoutItemsIsUserErrorOneNamingTheDataSource) {
 }
 
 TEST_F(Records, ColumnsFollowTheItemsWithTheirSpecialColumnsAndMemos) {
-  ASSERT_TRUE(Build({Item(L"ID", NA_IT_IDAUTO4, 4, kUnique, false),
-                     Item(L"NAME", NA_IT_TEXTE, 21, kDup),
-                     Item(L"CODE", NA_IT_TEXTE, 11, kUnique),
-                     Item(L"NOTES", NA_IT_MEMOTEXTE, 8),
-                     Item(L"PHOTO", NA_IT_MEMOBINAIRE, 8),
-                     Item(L"AGE", NA_IT_I4, 4)}));
+  ASSERT_TRUE(Build({Decl(L"ID", NA_IT_IDAUTO4, 4, kUnique, false),
+                     Decl(L"NAME", NA_IT_TEXTE, 21, kDup),
+                     Decl(L"CODE", NA_IT_TEXTE, 11, kUnique),
+                     Decl(L"NOTES", NA_IT_MEMOTEXTE, 8),
+                     Decl(L"PHOTO", NA_IT_MEMOBINAIRE, 8),
+                     Decl(L"AGE", NA_IT_I4, 4)}));
   EXPECT_EQ(m_access.nInitAsked, INIT_DEFAULT_VALUES) << "the template takes the default values";
   ASSERT_EQ(m_pclRecord->nGetColumnNbr(), 6);
   for (int i = 0; i < 6; ++i) {
@@ -246,53 +237,53 @@ TEST_F(Records, TheOrderListFollowsTheKeyRules) {
   };
   const std::vector<Case> cases = {
       {"an automatic identifier alone, whatever the query orders by",
-       {Item(L"NAME", NA_IT_TEXTE, 21, kDup), Item(L"ID", NA_IT_IDAUTO, 8, kUnique, false),
-        Item(L"CITY", NA_IT_TEXTE, 21)},
+       {Decl(L"NAME", NA_IT_TEXTE, 21, kDup), Decl(L"ID", NA_IT_IDAUTO, 8, kUnique, false),
+        Decl(L"CITY", NA_IT_TEXTE, 21)},
        {0, 2},
        100,
        {L"ID"}},
       {"a unique key refusing NULL alone, dropping the ORDER BY columns before it",
-       {Item(L"NAME", NA_IT_TEXTE, 21, kDup), Item(L"CODE", NA_IT_TEXTE, 11, kUnique, false),
-        Item(L"CITY", NA_IT_TEXTE, 21)},
+       {Decl(L"NAME", NA_IT_TEXTE, 21, kDup), Decl(L"CODE", NA_IT_TEXTE, 11, kUnique, false),
+        Decl(L"CITY", NA_IT_TEXTE, 21)},
        {2, 0},
        100,
        {L"CODE"}},
       {"nullable unique keys, then keys with duplicates, then the other non-memos",
-       {Item(L"NOTES", NA_IT_MEMOTEXTE, 8), Item(L"CITY", NA_IT_TEXTE, 21),
-        Item(L"NAME", NA_IT_TEXTE, 21, kDup), Item(L"CODE", NA_IT_TEXTE, 11, kUnique),
-        Item(L"AGE", NA_IT_I4, 4)},
+       {Decl(L"NOTES", NA_IT_MEMOTEXTE, 8), Decl(L"CITY", NA_IT_TEXTE, 21),
+        Decl(L"NAME", NA_IT_TEXTE, 21, kDup), Decl(L"CODE", NA_IT_TEXTE, 11, kUnique),
+        Decl(L"AGE", NA_IT_I4, 4)},
        {},
        100,
        {L"CODE", L"NAME", L"CITY", L"AGE"}},
       {"query ORDER BY items come first and are not repeated",
-       {Item(L"CITY", NA_IT_TEXTE, 21), Item(L"NAME", NA_IT_TEXTE, 21, kDup),
-        Item(L"AGE", NA_IT_I4, 4)},
+       {Decl(L"CITY", NA_IT_TEXTE, 21), Decl(L"NAME", NA_IT_TEXTE, 21, kDup),
+        Decl(L"AGE", NA_IT_I4, 4)},
        {2, 0, 7, -1},
        100,
        {L"AGE", L"CITY", L"NAME"}},
       {"a composed key gives its components, never twice",
-       {Item(L"LAST", NA_IT_TEXTE, 21), Item(L"FIRST", NA_IT_TEXTE, 21),
-        Item(L"BIRTH", NA_IT_I4, 4, kDup),
-        Item(L"FULL", NA_IT_BINAIRE, 46, kComposed | kUnique, true, {L"LAST", L"FIRST", L"BIRTH"}),
-        Item(L"BYBIRTH", NA_IT_BINAIRE, 25, kComposed | kDup, true, {L"BIRTH", L"LAST"})},
+       {Decl(L"LAST", NA_IT_TEXTE, 21), Decl(L"FIRST", NA_IT_TEXTE, 21),
+        Decl(L"BIRTH", NA_IT_I4, 4, kDup),
+        Decl(L"FULL", NA_IT_BINAIRE, 46, kComposed | kUnique, true, {L"LAST", L"FIRST", L"BIRTH"}),
+        Decl(L"BYBIRTH", NA_IT_BINAIRE, 25, kComposed | kDup, true, {L"BIRTH", L"LAST"})},
        {},
        100,
        {L"LAST", L"FIRST", L"BIRTH"}},
       {"a composed unique key refusing NULL alone",
-       {Item(L"CITY", NA_IT_TEXTE, 21, kUnique), Item(L"A", NA_IT_I4, 4),
-        Item(L"B", NA_IT_I4, 4),
-        Item(L"AB", NA_IT_BINAIRE, 8, kComposed | kUnique, false, {L"A", L"B"})},
+       {Decl(L"CITY", NA_IT_TEXTE, 21, kUnique), Decl(L"A", NA_IT_I4, 4),
+        Decl(L"B", NA_IT_I4, 4),
+        Decl(L"AB", NA_IT_BINAIRE, 8, kComposed | kUnique, false, {L"A", L"B"})},
        {},
        100,
        {L"A", L"B"}},
       {"never more columns than the connection allows",
-       {Item(L"C1", NA_IT_I4, 4), Item(L"C2", NA_IT_I4, 4), Item(L"C3", NA_IT_I4, 4),
-        Item(L"K", NA_IT_BINAIRE, 8, kComposed | kDup, true, {L"C3", L"C1"})},
+       {Decl(L"C1", NA_IT_I4, 4), Decl(L"C2", NA_IT_I4, 4), Decl(L"C3", NA_IT_I4, 4),
+        Decl(L"K", NA_IT_BINAIRE, 8, kComposed | kDup, true, {L"C3", L"C1"})},
        {},
        2,
        {L"C3", L"C1"}},
       {"a connection that allows no ORDER BY gets an empty list",
-       {Item(L"C1", NA_IT_I4, 4, kUnique, false)},
+       {Decl(L"C1", NA_IT_I4, 4, kUnique, false)},
        {},
        0,
        {}},
@@ -311,7 +302,7 @@ TEST_F(Records, TheOrderListFollowsTheKeyRules) {
 }
 
 TEST_F(Records, AValueDefinesAndModifiesItsItemUntilTheOriginalTakesIt) {
-  ASSERT_TRUE(Build({Item(L"NAME", NA_IT_TEXTE, 21), Item(L"AGE", NA_IT_I4, 4)}));
+  ASSERT_TRUE(Build({Decl(L"NAME", NA_IT_TEXTE, 21), Decl(L"AGE", NA_IT_I4, 4)}));
   CNAColumn* pclAge = Column(L"AGE");
   CAny v;
   ASSERT_TRUE(pclAge->bGetCurrentValue(&v, 0));
@@ -354,7 +345,7 @@ TEST_F(Records, AValueDefinesAndModifiesItsItemUntilTheOriginalTakesIt) {
 }
 
 TEST_F(Records, AMemoKeepsItsValueInTheHolderTheCurrentRowShares) {
-  ASSERT_TRUE(Build({Item(L"NAME", NA_IT_TEXTE, 21), Item(L"NOTES", NA_IT_MEMOTEXTE, 8)}));
+  ASSERT_TRUE(Build({Decl(L"NAME", NA_IT_TEXTE, 21), Decl(L"NOTES", NA_IT_MEMOTEXTE, 8)}));
   CNAColumn* pclNotes = Column(L"NOTES");
   EXPECT_EQ(m_pclRecord->pclGetCurrentRecordNoRef()->pclGetMemoValueNoRef(0),
             pclNotes->pclGetNAValue());
@@ -378,8 +369,8 @@ TEST_F(Records, AMemoKeepsItsValueInTheHolderTheCurrentRowShares) {
 }
 
 TEST_F(Records, AComposedKeyValueIsItsComponentsBytesZeroFilled) {
-  ASSERT_TRUE(Build({Item(L"CODE", NA_IT_TEXTE, 11), Item(L"N", NA_IT_I4, 4),
-                     Item(L"K", NA_IT_BINAIRE, 15, kComposed | kUnique, true, {L"CODE", L"N"})}));
+  ASSERT_TRUE(Build({Decl(L"CODE", NA_IT_TEXTE, 11), Decl(L"N", NA_IT_I4, 4),
+                     Decl(L"K", NA_IT_BINAIRE, 15, kComposed | kUnique, true, {L"CODE", L"N"})}));
   CNAColumn* pclKey = Column(L"K");
   ASSERT_NE(pclKey->pclGetTabComponent(), nullptr);
   ASSERT_EQ(pclKey->pclGetTabComponent()->nGetNbElement(), 2);
@@ -406,8 +397,8 @@ TEST_F(Records, AComposedKeyValueIsItsComponentsBytesZeroFilled) {
 // length, then its bytes, zero-filled; a searched composite value is cut back
 // into components by that form, so the two must agree.
 TEST_F(Records, ABinaryComponentEntersTheKeyWithItsLength) {
-  ASSERT_TRUE(Build({Item(L"B", NA_IT_BINAIRE, 6), Item(L"N", NA_IT_I4, 4),
-                     Item(L"K", NA_IT_BINAIRE, 12, kComposed | kUnique, true, {L"B", L"N"})}));
+  ASSERT_TRUE(Build({Decl(L"B", NA_IT_BINAIRE, 6), Decl(L"N", NA_IT_I4, 4),
+                     Decl(L"K", NA_IT_BINAIRE, 12, kComposed | kUnique, true, {L"B", L"N"})}));
   CAny bin;
   bin.__SetType(VX_BIN, 0);
   const unsigned char bytes[3] = {0xAA, 0x00, 0xBB};
@@ -455,9 +446,9 @@ TEST_F(Records, WhatCountsAsNullDependsOnTheServerKind) {
       {"a zero on kind 5", 5, L"AGE", Int(0), 0},
   };
   for (int nKind : {1, 5}) {
-    ASSERT_TRUE(Build({Item(L"TEXT", NA_IT_TEXTE, 11), Item(L"TEXTNN", NA_IT_TEXTE, 11, 0, false),
-                       Item(L"BIN", NA_IT_BINAIRE, 10), Item(L"AGE", NA_IT_I4, 4),
-                       Item(L"DAY", NA_IT_DATE8, 9)},
+    ASSERT_TRUE(Build({Decl(L"TEXT", NA_IT_TEXTE, 11), Decl(L"TEXTNN", NA_IT_TEXTE, 11, 0, false),
+                       Decl(L"BIN", NA_IT_BINAIRE, 10), Decl(L"AGE", NA_IT_I4, 4),
+                       Decl(L"DAY", NA_IT_DATE8, 9)},
                       nKind));
     for (const Case& c : cases) {
       if (c.nKind != nKind) continue;
@@ -468,8 +459,8 @@ TEST_F(Records, WhatCountsAsNullDependsOnTheServerKind) {
 }
 
 TEST_F(Records, AUniqueComposedKeyExcludesNullsByItsRuleOrByTheConditionSet) {
-  ASSERT_TRUE(Build({Item(L"A", NA_IT_I4, 4), Item(L"B", NA_IT_I4, 4), Item(L"C", NA_IT_I4, 4),
-                     Item(L"AB", NA_IT_BINAIRE, 8, kComposed | kUnique, true, {L"A", L"B"})}));
+  ASSERT_TRUE(Build({Decl(L"A", NA_IT_I4, 4), Decl(L"B", NA_IT_I4, 4), Decl(L"C", NA_IT_I4, 4),
+                     Decl(L"AB", NA_IT_BINAIRE, 8, kComposed | kUnique, true, {L"A", L"B"})}));
   CNAColumn* a = Column(L"A");
   CNAColumn* b = Column(L"B");
   CNAColumn* c = Column(L"C");
@@ -509,8 +500,8 @@ TEST_F(Records, AUniqueComposedKeyExcludesNullsByItsRuleOrByTheConditionSet) {
               k.bExpected);
   }
   // A key that refuses NULL needs nothing more.
-  ASSERT_TRUE(Build({Item(L"A", NA_IT_I4, 4), Item(L"B", NA_IT_I4, 4),
-                     Item(L"AB", NA_IT_BINAIRE, 8, kComposed | kUnique, false, {L"A", L"B"})}));
+  ASSERT_TRUE(Build({Decl(L"A", NA_IT_I4, 4), Decl(L"B", NA_IT_I4, 4),
+                     Decl(L"AB", NA_IT_BINAIRE, 8, kComposed | kUnique, false, {L"A", L"B"})}));
   CNARefArray<CNAColumn> tab;
   tab.Ajoute(Column(L"B"));
   tab.Ajoute(Column(L"A"));
@@ -520,8 +511,8 @@ TEST_F(Records, AUniqueComposedKeyExcludesNullsByItsRuleOrByTheConditionSet) {
 }
 
 TEST_F(Records, TheUniqueKeyWithAValueIsFoundInItsOrder) {
-  ASSERT_TRUE(Build({Item(L"NAME", NA_IT_TEXTE, 21), Item(L"CODE", NA_IT_TEXTE, 11, kUnique),
-                     Item(L"MAIL", NA_IT_TEXTE, 31, kUnique)}));
+  ASSERT_TRUE(Build({Decl(L"NAME", NA_IT_TEXTE, 21), Decl(L"CODE", NA_IT_TEXTE, 11, kUnique),
+                     Decl(L"MAIL", NA_IT_TEXTE, 31, kUnique)}));
   EXPECT_EQ(m_pclRecord->pclGetUniqueKeyNoRef(), Column(L"CODE"));
   EXPECT_EQ(m_pclRecord->pclGetUniqueKeyNotNullNoRef(), nullptr);
   const CAny mail = Text(L"a@b");
@@ -534,11 +525,11 @@ TEST_F(Records, TheUniqueKeyWithAValueIsFoundInItsOrder) {
 }
 
 TEST_F(Records, TheTraceShowsTheIdentifierTheDefinedBitsAndEachValue) {
-  ASSERT_TRUE(Build({Item(L"NAME", NA_IT_TEXTE, 21), Item(L"AGE", NA_IT_I4, 4),
+  ASSERT_TRUE(Build({Decl(L"NAME", NA_IT_TEXTE, 21), Decl(L"AGE", NA_IT_I4, 4),
                      // The stand-in places a key after its components: with
                      // no size of its own CITY's slot stays inside the record.
-                     Item(L"K", NA_IT_BINAIRE, 0, kComposed | kDup, true, {L"NAME", L"AGE"}),
-                     Item(L"CITY", NA_IT_TEXTE, 21)}));
+                     Decl(L"K", NA_IT_BINAIRE, 0, kComposed | kDup, true, {L"NAME", L"AGE"}),
+                     Decl(L"CITY", NA_IT_TEXTE, 21)}));
   const CAny name = Text(L"Ann");
   ASSERT_TRUE(Column(L"NAME")->bSetValue(&name, 0));
   CXYStringConcat<wchar_t> text;
@@ -550,7 +541,7 @@ TEST_F(Records, TheTraceShowsTheIdentifierTheDefinedBitsAndEachValue) {
       << "the columns stop at the first composed key";
 
   m_access.bGiveRecordId = true;
-  ASSERT_TRUE(Build({Item(L"AGE", NA_IT_I4, 4)}));
+  ASSERT_TRUE(Build({Decl(L"AGE", NA_IT_I4, 4)}));
   m_pclRecord->CurrentRecordToString(&text);
   EXPECT_STREQ(text.pszGet(),
                L"<Record ID> : row 7\n<NullValuesFlags (0=NULL)> : 00000000\n<AGE> = <NULL>");
@@ -558,19 +549,19 @@ TEST_F(Records, TheTraceShowsTheIdentifierTheDefinedBitsAndEachValue) {
 }
 
 TEST_F(Records, OverAQueryAnItemFindsItsColumnByTableAndName) {
-  StandInItemDecl custName = Item(L"NAME", NA_IT_TEXTE, 21);
+  StandInItemDecl custName = Decl(L"NAME", NA_IT_TEXTE, 21);
   custName.sourceName = L"CUST";
   custName.nameInSource = L"NAME";
-  StandInItemDecl orderName = Item(L"NAME2", NA_IT_TEXTE, 21);
+  StandInItemDecl orderName = Decl(L"NAME2", NA_IT_TEXTE, 21);
   orderName.sourceName = L"ORDERS";
   orderName.nameInSource = L"NAME";
   m_access.m_bQuery = 1;
-  ASSERT_TRUE(Build({custName, orderName, Item(L"TOTAL", NA_IT_I4, 4)}));
+  ASSERT_TRUE(Build({custName, orderName, Decl(L"TOTAL", NA_IT_I4, 4)}));
 
-  StandInItemDecl askedOther = Item(L"OTHER", NA_IT_TEXTE, 21);
+  StandInItemDecl askedOther = Decl(L"OTHER", NA_IT_TEXTE, 21);
   askedOther.sourceName = L"orders";
   askedOther.nameInSource = L"name";
-  StandInItemDecl askedTotal = Item(L"total", NA_IT_I4, 4);
+  StandInItemDecl askedTotal = Decl(L"total", NA_IT_I4, 4);
   CStandInDescription* piAsked =
       CStandInDescription::pclNew(L"ASKED", {orderName, askedOther, askedTotal, custName}, 12);
   ASSERT_NE(piAsked, nullptr);
@@ -600,7 +591,7 @@ TEST_F(Records, OverAQueryAnItemFindsItsColumnByTableAndName) {
 TEST_F(Records, AnOlderAnalysisIsNeverAskedItsNullRule) {
   // Version-8 items end the process when asked for their NULL rule: the
   // record must decide by primary key and type alone.
-  ASSERT_TRUE(Build({Item(L"CODE", NA_IT_TEXTE, 11, kUnique), Item(L"NR", NA_IT_I4, 4, kPrimary)},
+  ASSERT_TRUE(Build({Decl(L"CODE", NA_IT_TEXTE, 11, kUnique), Decl(L"NR", NA_IT_I4, 4, kPrimary)},
                     kServerKindMariaDB, 100, 8));
   EXPECT_EQ(OrderNames(), std::vector<std::wstring>{L"NR"});
   EXPECT_TRUE(Column(L"CODE")->bIsNullable());
@@ -608,7 +599,7 @@ TEST_F(Records, AnOlderAnalysisIsNeverAskedItsNullRule) {
 }
 
 TEST_F(Records, NewBuffersAfterATypeChangeStartEmptyAndStillWork) {
-  ASSERT_TRUE(Build({Item(L"NOTES", NA_IT_MEMOTEXTE, 8), Item(L"AGE", NA_IT_I4, 4)}));
+  ASSERT_TRUE(Build({Decl(L"NOTES", NA_IT_MEMOTEXTE, 8), Decl(L"AGE", NA_IT_I4, 4)}));
   const CAny five = Int(5);
   ASSERT_TRUE(Column(L"AGE")->bSetValue(&five, 0));
   ASSERT_TRUE(m_pclRecord->bUpdateChangedTypeInCurrentRecord(m_piSource));
@@ -623,7 +614,7 @@ TEST_F(Records, NewBuffersAfterATypeChangeStartEmptyAndStillWork) {
 TEST_F(Records, ARecordWithoutDataAccessHasNoBuffersAndSaysSo) {
   m_pclConnection = new TestConnection(&m_host, kServerKindMariaDB, 10);
   m_pclConnection->AddRef();
-  m_piSource = CStandInDescription::pclNew(L"T", {Item(L"A", NA_IT_I4, 4)}, 12);
+  m_piSource = CStandInDescription::pclNew(L"T", {Decl(L"A", NA_IT_I4, 4)}, 12);
   m_pclRecord = new CNARecord(m_pclError, nullptr);
   m_pclRecord->AddRef();
   EXPECT_FALSE(m_pclRecord->bInitRecord(m_piSource, nullptr, m_pclConnection));

@@ -42,9 +42,12 @@ class ItemsTestConnection : public CNAConnectionDescription {
   void SetServerKind(int nKind) { _SetServerKind(nKind); }
 };
 
-class TestItemsDataAccess : public CNAItemsDataAccess {
+// Interface: CNAItemsDataAccess, or a data access interface derived from it
+// (the statements' test data access adds their call-backs on top).
+template <class Interface>
+class BasicTestItemsDataAccess : public Interface {
  public:
-  TestItemsDataAccess(CNAConnectionDescription* pclConnection, const wchar_t* pszLogicalName)
+  BasicTestItemsDataAccess(CNAConnectionDescription* pclConnection, const wchar_t* pszLogicalName)
       : m_pclConnection(pclConnection), m_strName(pszLogicalName) {}
 
   // ---- CNADataAccessBase
@@ -88,6 +91,8 @@ class TestItemsDataAccess : public CNAItemsDataAccess {
   CNAConnectionDescription* m_pclConnection;
   std::wstring m_strName;
 };
+
+using TestItemsDataAccess = BasicTestItemsDataAccess<CNAItemsDataAccess>;
 
 }  // namespace kqtest
 

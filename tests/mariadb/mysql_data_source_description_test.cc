@@ -16,6 +16,7 @@
 #include "mariadb/mysql_data_source_description.h"
 #include "mariadb/mysql_driver.h"
 #include "tests/mariadb/client_library.h"
+#include "tests/mariadb/driver_server_fixture.h"
 #include "tests/mariadb/server_session.h"
 #include "tests/support/utf8_reference.h"
 #include "tests/values/bound_values.h"
@@ -38,41 +39,15 @@ std::string ValueText(const CAny& v) {
   return r;
 }
 
-class MySQLDataSourceDescription : public BoundValuesTest {
+class MySQLDataSourceDescription : public DriverServerTest {
  protected:
-  static void SetUpTestSuite() { ServerSession::ReadServer(); }
-  static void TearDownTestSuite() {
-    ServerSession::EndClientLibrary();
-    ServerSession::ForgetServer();
-  }
-  void SetUp() override {
-    BoundValuesTest::SetUp();
-    m_pclDriver = new CMySQLDriver();
-    m_pclDriver->ExternalAddRef();
-    m_pclDriver->bInitDriver();
-    m_pclError = new CNAError;
-    m_pclError->AddRef();
-    ASSERT_TRUE(m_session.bOpen(L"Connection=descriptions"));
-  }
+  MySQLDataSourceDescription() : DriverServerTest(L"Connection=descriptions") {}
   void TearDown() override {
     for (CMySQLDataSourceDescription* p : m_descriptions) EXPECT_EQ(p->nExternalRelease(), 0);
     m_descriptions.clear();
-    if (m_session.pclConnection() != nullptr)
-      for (const std::string& table : m_tables) m_session.bRun("DROP TABLE IF EXISTS " + table);
-    m_session.Close();
-    m_pclError->nRelease();
-    EXPECT_EQ(m_pclDriver->nExternalRelease(), 0);
-    ServerSession::EndClientLibrary();
-    BoundValuesTest::TearDown();
+    DriverServerTest::TearDown();
   }
 
-  // quoted: the table's name as SQL writes it (backquotes doubled inside).
-  void CreateTable(const std::string& quoted, const std::string& body) {
-    m_tables.push_back(quoted);
-    ASSERT_TRUE(m_session.bRun("DROP TABLE IF EXISTS " + quoted));
-    ASSERT_TRUE(
-        m_session.bRun("CREATE TABLE " + quoted + " (" + body + ") CHARACTER SET utf8mb4"));
-  }
   // A description read from the server; null (and a failure) when reading
   // fails unless bExpectFailure.
   CMySQLDataSourceDescription* Describe(const std::wstring& name, bool bExpectFailure = false) {
@@ -100,10 +75,6 @@ class MySQLDataSourceDescription : public BoundValuesTest {
     return pv == nullptr ? "(none)" : ValueText(*pv);
   }
 
-  CMySQLDriver* m_pclDriver = nullptr;
-  CNAError* m_pclError = nullptr;
-  ServerSession m_session;
-  std::vector<std::string> m_tables;
   std::vector<CMySQLDataSourceDescription*> m_descriptions;
 };
 

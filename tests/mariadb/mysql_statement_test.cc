@@ -19,6 +19,7 @@
 #include "mariadb/mysql_driver.h"
 #include "mariadb/mysql_statement.h"
 #include "tests/mariadb/client_library.h"
+#include "tests/mariadb/driver_server_fixture.h"
 #include "tests/mariadb/server_session.h"
 #include "tests/support/utf8_reference.h"
 #include "tests/values/bound_values.h"
@@ -117,32 +118,13 @@ int MaxDigits(eNA_ITEMTYPE e) {
   }
 }
 
-class MySQLStatement : public BoundValuesTest {
+class MySQLStatement : public DriverServerTest {
  protected:
-  static void SetUpTestSuite() { ServerSession::ReadServer(); }
-  static void TearDownTestSuite() {
-    ServerSession::EndClientLibrary();
-    ServerSession::ForgetServer();
-  }
-  void SetUp() override {
-    BoundValuesTest::SetUp();
-    m_pclDriver = new CMySQLDriver();
-    m_pclDriver->ExternalAddRef();
-    m_pclDriver->bInitDriver();
-    m_pclError = new CNAError;
-    m_pclError->AddRef();
-    ASSERT_TRUE(m_session.bOpen(L"Connection=statements"));
-  }
+  MySQLStatement() : DriverServerTest(L"Connection=statements") {}
   void TearDown() override {
     for (CMySQLStatementSQL* p : m_statements) p->nRelease();
     m_statements.clear();
-    if (m_session.pclConnection() != nullptr)
-      for (const std::string& table : m_tables) m_session.bRun("DROP TABLE IF EXISTS " + table);
-    m_session.Close();
-    m_pclError->nRelease();
-    EXPECT_EQ(m_pclDriver->nExternalRelease(), 0);
-    ServerSession::EndClientLibrary();
-    BoundValuesTest::TearDown();
+    DriverServerTest::TearDown();
   }
 
   CMySQLStatementSQL* NewStatement() {
@@ -152,11 +134,6 @@ class MySQLStatement : public BoundValuesTest {
     p->AddRef();
     m_statements.push_back(p);
     return p;
-  }
-  void CreateTable(const std::string& name, const std::string& body) {
-    m_tables.push_back(name);
-    ASSERT_TRUE(m_session.bRun("DROP TABLE IF EXISTS " + name));
-    ASSERT_TRUE(m_session.bRun("CREATE TABLE " + name + " (" + body + ") CHARACTER SET utf8mb4"));
   }
   // The every-type table: the extremes in row 1, NULLs in row 2. Each test
   // has its own (tests run at the same time on one server).
@@ -207,11 +184,7 @@ class MySQLStatement : public BoundValuesTest {
     return std::string(reinterpret_cast<char*>(cell), n);
   }
 
-  ServerSession m_session;
-  CMySQLDriver* m_pclDriver = nullptr;
-  CNAError* m_pclError = nullptr;
   std::vector<CMySQLStatementSQL*> m_statements;
-  std::vector<std::string> m_tables;
 };
 
 TEST_F(MySQLStatement, FieldRecordsAreReadWithTheLoadedLibrarysLayout) {

@@ -14,6 +14,7 @@
 #include "mariadb/mysql_connection.h"
 #include "mariadb/mysql_driver.h"
 #include "tests/mariadb/client_library.h"
+#include "tests/mariadb/driver_server_fixture.h"
 #include "tests/mariadb/server_session.h"
 #include "tests/support/bound_framework.h"
 
@@ -32,13 +33,8 @@ std::wstring FromUtf8(const std::string& s) {
   return r;
 }
 
-class NativeTypeMap : public BoundFrameworkTest {
+class NativeTypeMap : public ServerSuite<BoundFrameworkTest> {
  protected:
-  static void SetUpTestSuite() { ServerSession::ReadServer(); }
-  static void TearDownTestSuite() {
-    ServerSession::EndClientLibrary();
-    ServerSession::ForgetServer();
-  }
   void SetUp() override {
     BoundFrameworkTest::SetUp();
     // The connection makes its map through the item layer's services, which

@@ -17,6 +17,7 @@
 #include "mariadb/mysql_connection.h"
 #include "mariadb/mysql_driver.h"
 #include "tests/mariadb/client_library.h"
+#include "tests/mariadb/driver_server_fixture.h"
 #include "tests/mariadb/server_session.h"
 #include "tests/values/bound_values.h"
 #include "values/any.h"
@@ -54,13 +55,8 @@ struct Item {
   TypedItem* p;
 };
 
-class TypeNameRoundTrip : public BoundValuesTest {
+class TypeNameRoundTrip : public ServerSuite<BoundValuesTest> {
  protected:
-  static void SetUpTestSuite() { ServerSession::ReadServer(); }
-  static void TearDownTestSuite() {
-    ServerSession::EndClientLibrary();
-    ServerSession::ForgetServer();
-  }
   void SetUp() override {
     BoundValuesTest::SetUp();
     m_pclDriver = new CMySQLDriver;

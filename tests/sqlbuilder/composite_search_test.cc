@@ -19,6 +19,7 @@
 #include "sqlbuilder/parameter.h"
 #include "sqlbuilder/record_search.h"
 #include "tests/sqlbuilder/search_fixture.h"
+#include "tests/support/standin_items.h"
 #include "values/any.h"
 
 namespace {
@@ -26,17 +27,7 @@ namespace {
 constexpr unsigned short kPrimary = 0x8000, kUnique = 0x4000, kDup = 0x2000, kComposed = 0x1000,
                          kDesc = 0x0400;
 
-StandInItemDecl Decl(const wchar_t* pszName, int nType, int nSize, unsigned short nKeys = 0,
-                     bool bNullAllowed = true, std::vector<std::wstring> components = {}) {
-  StandInItemDecl d;
-  d.name = pszName;
-  d.type = nType;
-  d.size = nSize;
-  d.keyFlags = nKeys;
-  d.nullAllowed = bNullAllowed;
-  d.components = std::move(components);
-  return d;
-}
+using kqtest::Decl;
 
 // The protected steps of a search, for the tests that examine them alone.
 class ProbeSearch : public CNARecherche {

@@ -15,21 +15,11 @@
 #include "sqlbuilder/expression.h"
 #include "sqlbuilder/record_search.h"
 #include "tests/sqlbuilder/search_fixture.h"
+#include "tests/support/standin_items.h"
 #include "values/date_time_base.h"
 
 namespace kqtest {
 namespace {
-
-StandInItemDecl Decl(const wchar_t* pszName, int nType, int nSize, unsigned short wKey = 0,
-                     bool bNull = true) {
-  StandInItemDecl d;
-  d.name = pszName;
-  d.type = nType;
-  d.size = nSize;
-  d.keyFlags = wKey;
-  d.nullAllowed = bNull;
-  return d;
-}
 
 class Expressions : public SearchFixture {
  protected:

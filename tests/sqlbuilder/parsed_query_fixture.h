@@ -1,8 +1,9 @@
 // ParsedQueryTest: the fixture of the tests that parse queries with the
 // stand-in parser over an analysis they build (CStandInAnalysis), with an
-// error object for the driver's objects; the declaration of an analysis
-// item with its type and key-flag constants. Every test must end with no
-// parser object and no stand-in description alive beyond those it found.
+// error object for the driver's objects; the type and key-flag constants
+// of an analysis item's declaration (Decl, tests/support/standin_items.h).
+// Every test must end with no parser object and no stand-in description
+// alive beyond those it found.
 //
 // Ownership: the fixture owns the analysis and holds one reference on the
 // error object; a derived fixture releases what it made before calling
@@ -14,7 +15,6 @@
 
 #include <memory>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "driver/na_error.h"
@@ -22,6 +22,7 @@
 #include "host/parser/standin_analysis.h"
 #include "host/parser/standin_sql_parser.h"
 #include "tests/support/bound_framework.h"
+#include "tests/support/standin_items.h"
 
 namespace kqtest {
 
@@ -30,21 +31,6 @@ inline constexpr int kIdAuto = 1, kTexte = 2, kI4 = 5, kR8 = 7, kMemoTexte = 15,
 inline constexpr unsigned short kPrimary = 0x8000, kUnique = 0x4000, kDup = 0x2000,
                                 kComposed = 0x1000, kAsc = 0x0800, kDesc = 0x0400,
                                 kIgnoreCase = 0x0080;
-
-// One item of the analysis.
-inline StandInItemDecl Decl(const wchar_t* pszName, int nType, int nSize, unsigned short wKey = 0,
-                            bool bNull = true, std::vector<std::wstring> components = {},
-                            const wchar_t* pszCaption = L"") {
-  StandInItemDecl d;
-  d.name = pszName;
-  d.type = nType;
-  d.size = nSize;
-  d.keyFlags = wKey;
-  d.nullAllowed = bNull;
-  d.components = std::move(components);
-  d.caption = pszCaption;
-  return d;
-}
 
 class ParsedQueryTest : public BoundFrameworkTest {
  protected:

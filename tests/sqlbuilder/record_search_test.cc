@@ -20,22 +20,14 @@
 #include "sqlbuilder/filter.h"
 #include "sqlbuilder/record_search.h"
 #include "tests/sqlbuilder/search_fixture.h"
+#include "tests/support/standin_items.h"
 #include "values/any.h"
 
 namespace {
 
 constexpr unsigned short kPrimary = 0x8000, kUnique = 0x4000, kDup = 0x2000;
 
-StandInItemDecl Decl(const wchar_t* pszName, int nType, int nSize, unsigned short wKey = 0,
-                     bool bNull = true) {
-  StandInItemDecl d;
-  d.name = pszName;
-  d.type = nType;
-  d.size = nSize;
-  d.keyFlags = wKey;
-  d.nullAllowed = bNull;
-  return d;
-}
+using kqtest::Decl;
 
 // The search's building steps, for the tests of one comparison.
 class TestSearch : public CNARecherche {

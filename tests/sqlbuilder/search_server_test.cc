@@ -40,6 +40,7 @@
 #include "tests/mariadb/server_session.h"
 #include "tests/sqlbuilder/hostile_corpus.h"
 #include "tests/sqlbuilder/search_reference.h"
+#include "tests/support/standin_items.h"
 #include "tests/support/utf8_reference.h"
 #include "tests/values/bound_values.h"
 #include "values/any.h"
@@ -60,18 +61,6 @@ using searchref::Table;
 
 constexpr unsigned short kPrimary = 0x8000, kUnique = 0x4000, kDuplicates = 0x2000,
                          kComposed = 0x1000;
-
-StandInItemDecl Decl(const wchar_t* pszName, int nType, int nSize, unsigned short wKey = 0,
-                     bool bNull = true, std::vector<std::wstring> components = {}) {
-  StandInItemDecl d;
-  d.name = pszName;
-  d.type = nType;
-  d.size = nSize;
-  d.keyFlags = wKey;
-  d.nullAllowed = bNull;
-  d.components = std::move(components);
-  return d;
-}
 
 std::wstring Wide(const std::string& s) { return std::wstring(s.begin(), s.end()); }
 

@@ -18,23 +18,14 @@
 #include "tests/items/record_test_support.h"
 #include "tests/mariadb/host_connection_fake.h"
 #include "tests/support/heap_call_count.h"
+#include "tests/support/standin_items.h"
 #include "tests/values/bound_values.h"
 
 namespace {
 
 constexpr unsigned short kPrimary = 0x8000, kUnique = 0x4000, kDup = 0x2000, kComposed = 0x1000;
 
-StandInItemDecl Item(const wchar_t* pszName, int nType, int nSize, unsigned short wKey = 0,
-                     bool bNull = true, std::vector<std::wstring> components = {}) {
-  StandInItemDecl d;
-  d.name = pszName;
-  d.type = nType;
-  d.size = nSize;
-  d.keyFlags = wKey;
-  d.nullAllowed = bNull;
-  d.components = std::move(components);
-  return d;
-}
+using kqtest::Decl;
 
 class RecordIds : public kqtest::BoundValuesTest {
  protected:
@@ -69,7 +60,9 @@ class RecordIds : public kqtest::BoundValuesTest {
            m_layout.bInit(m_pclRecord) != 0;
   }
   void Drop() {
-    if (m_pclRecord != nullptr) EXPECT_EQ(m_pclRecord->nRelease(), 0);
+    if (m_pclRecord != nullptr) {
+      EXPECT_EQ(m_pclRecord->nRelease(), 0);
+    }
     m_pclRecord = nullptr;
     if (m_piSource != nullptr) m_piSource->nExternalRelease();
     m_piSource = nullptr;
@@ -135,34 +128,34 @@ TEST_F(RecordIds, TheLayoutTakesTheStrongestKeyAndTheWholeRowWithoutOne) {
   };
   const std::vector<Case> cases = {
       {"a primary key alone",
-       {Item(L"NAME", NA_IT_TEXTE, 21, kUnique, false), Item(L"ID", NA_IT_I4, 4, kPrimary, false),
-        Item(L"CITY", NA_IT_TEXTE, 21)},
+       {Decl(L"NAME", NA_IT_TEXTE, 21, kUnique, false), Decl(L"ID", NA_IT_I4, 4, kPrimary, false),
+        Decl(L"CITY", NA_IT_TEXTE, 21)},
        {L"ID"},
        0},
       {"an automatic identifier is the primary key",
-       {Item(L"CITY", NA_IT_TEXTE, 21), Item(L"ID", NA_IT_IDAUTO, 8, kUnique, false)},
+       {Decl(L"CITY", NA_IT_TEXTE, 21), Decl(L"ID", NA_IT_IDAUTO, 8, kUnique, false)},
        {L"ID"},
        0},
       {"a composed primary key by its components",
-       {Item(L"A", NA_IT_I4, 4, 0, false), Item(L"B", NA_IT_TEXTE, 11, 0, false),
-        Item(L"C", NA_IT_I4, 4), Item(L"PK", NA_IT_BINAIRE, 15, kComposed | kPrimary, false, {L"B", L"A"})},
+       {Decl(L"A", NA_IT_I4, 4, 0, false), Decl(L"B", NA_IT_TEXTE, 11, 0, false),
+        Decl(L"C", NA_IT_I4, 4), Decl(L"PK", NA_IT_BINAIRE, 15, kComposed | kPrimary, false, {L"B", L"A"})},
        {L"B", L"A"},
        0},
       {"the first unique key that refuses NULL, past a nullable one",
-       {Item(L"NAME", NA_IT_TEXTE, 21, kDup), Item(L"MAIL", NA_IT_TEXTE, 31, kUnique, true),
-        Item(L"CODE", NA_IT_TEXTE, 11, kUnique, false), Item(L"N", NA_IT_I4, 4, kUnique, false)},
+       {Decl(L"NAME", NA_IT_TEXTE, 21, kDup), Decl(L"MAIL", NA_IT_TEXTE, 31, kUnique, true),
+        Decl(L"CODE", NA_IT_TEXTE, 11, kUnique, false), Decl(L"N", NA_IT_I4, 4, kUnique, false)},
        {L"CODE"},
        0},
       {"a composed unique key that refuses NULL",
-       {Item(L"MAIL", NA_IT_TEXTE, 31, kUnique, true), Item(L"A", NA_IT_I4, 4, 0, false),
-        Item(L"B", NA_IT_I4, 4, 0, false),
-        Item(L"AB", NA_IT_BINAIRE, 8, kComposed | kUnique, false, {L"A", L"B"})},
+       {Decl(L"MAIL", NA_IT_TEXTE, 31, kUnique, true), Decl(L"A", NA_IT_I4, 4, 0, false),
+        Decl(L"B", NA_IT_I4, 4, 0, false),
+        Decl(L"AB", NA_IT_BINAIRE, 8, kComposed | kUnique, false, {L"A", L"B"})},
        {L"A", L"B"},
        0},
       {"only nullable unique keys: every column but memos and composed keys",
-       {Item(L"MAIL", NA_IT_TEXTE, 31, kUnique, true), Item(L"NOTES", NA_IT_MEMOTEXTE, 8),
-        Item(L"A", NA_IT_I4, 4), Item(L"B", NA_IT_I4, 4),
-        Item(L"AB", NA_IT_BINAIRE, 8, kComposed | kUnique, true, {L"A", L"B"})},
+       {Decl(L"MAIL", NA_IT_TEXTE, 31, kUnique, true), Decl(L"NOTES", NA_IT_MEMOTEXTE, 8),
+        Decl(L"A", NA_IT_I4, 4), Decl(L"B", NA_IT_I4, 4),
+        Decl(L"AB", NA_IT_BINAIRE, 8, kComposed | kUnique, true, {L"A", L"B"})},
        {L"MAIL", L"A", L"B"},
        1},
   };
@@ -175,7 +168,7 @@ TEST_F(RecordIds, TheLayoutTakesTheStrongestKeyAndTheWholeRowWithoutOne) {
 }
 
 TEST_F(RecordIds, RowsWithTheSameKeyGiveTheSameBytesWhateverTheirOtherValues) {
-  ASSERT_TRUE(Build({Item(L"CODE", NA_IT_TEXTE, 11, kUnique, false), Item(L"N", NA_IT_I4, 4)}));
+  ASSERT_TRUE(Build({Decl(L"CODE", NA_IT_TEXTE, 11, kUnique, false), Decl(L"N", NA_IT_I4, 4)}));
   CNAZBRecord* a = Row();
   CNAZBRecord* b = Row();
   CNAZBRecord* c = Row();
@@ -190,7 +183,7 @@ TEST_F(RecordIds, RowsWithTheSameKeyGiveTheSameBytesWhateverTheirOtherValues) {
 }
 
 TEST_F(RecordIds, WhatFollowsATextInItsSlotNeverChangesTheBytes) {
-  ASSERT_TRUE(Build({Item(L"CODE", NA_IT_TEXTE, 11, kUnique, false), Item(L"N", NA_IT_I4, 4)}));
+  ASSERT_TRUE(Build({Decl(L"CODE", NA_IT_TEXTE, 11, kUnique, false), Decl(L"N", NA_IT_I4, 4)}));
   const std::string clean = Id([&] {
     CNAZBRecord* p = Row();
     SetBytes(p, L"CODE", "abc");
@@ -214,8 +207,8 @@ TEST_F(RecordIds, WhatFollowsATextInItsSlotNeverChangesTheBytes) {
 }
 
 TEST_F(RecordIds, TextsThatWouldShiftIntoEachOtherAndNullsStayApart) {
-  ASSERT_TRUE(Build({Item(L"A", NA_IT_TEXTE, 11), Item(L"B", NA_IT_TEXTE, 11),
-                     Item(L"U", NA_IT_UNICODE, 12)}));
+  ASSERT_TRUE(Build({Decl(L"A", NA_IT_TEXTE, 11), Decl(L"B", NA_IT_TEXTE, 11),
+                     Decl(L"U", NA_IT_UNICODE, 12)}));
   ASSERT_EQ(m_layout.bIsWholeRow(), 1);
   CNAZBRecord* ab_c = Row();
   SetBytes(ab_c, L"A", "ab");
@@ -243,9 +236,9 @@ TEST_F(RecordIds, TextsThatWouldShiftIntoEachOtherAndNullsStayApart) {
 }
 
 TEST_F(RecordIds, AComposedKeysBytesFollowItsComponentsAndTooSmallABufferAnswersZero) {
-  ASSERT_TRUE(Build({Item(L"A", NA_IT_I4, 4, 0, false), Item(L"B", NA_IT_TEXTE, 11, 0, false),
-                     Item(L"C", NA_IT_I4, 4),
-                     Item(L"PK", NA_IT_BINAIRE, 15, kComposed | kPrimary, false, {L"A", L"B"})}));
+  ASSERT_TRUE(Build({Decl(L"A", NA_IT_I4, 4, 0, false), Decl(L"B", NA_IT_TEXTE, 11, 0, false),
+                     Decl(L"C", NA_IT_I4, 4),
+                     Decl(L"PK", NA_IT_BINAIRE, 15, kComposed | kPrimary, false, {L"A", L"B"})}));
   CNAZBRecord* p = Row();
   SetInt(p, L"A", 7);
   SetBytes(p, L"B", "xy");
@@ -265,8 +258,8 @@ TEST_F(RecordIds, AComposedKeysBytesFollowItsComponentsAndTooSmallABufferAnswers
 }
 
 TEST_F(RecordIds, BuildingCallsNoAllocator) {
-  ASSERT_TRUE(Build({Item(L"A", NA_IT_TEXTE, 31), Item(L"B", NA_IT_I8, 8),
-                     Item(L"C", NA_IT_BINAIRE, 20), Item(L"D", NA_IT_UNICODE, 20)}));
+  ASSERT_TRUE(Build({Decl(L"A", NA_IT_TEXTE, 31), Decl(L"B", NA_IT_I8, 8),
+                     Decl(L"C", NA_IT_BINAIRE, 20), Decl(L"D", NA_IT_UNICODE, 20)}));
   CNAZBRecord* p = Row();
   SetBytes(p, L"A", "some text   ");
   SetBytes(p, L"C", std::string("\3\0abc", 5));

@@ -26,6 +26,7 @@
 #include "tests/mariadb/client_library.h"
 #include "tests/mariadb/server_session.h"
 #include "tests/sqlbuilder/search_fixture.h"
+#include "tests/support/standin_items.h"
 #include "tests/support/utf8_reference.h"
 
 namespace kqtest {
@@ -37,18 +38,6 @@ namespace {
 constexpr unsigned short kPrimary = 0x8000, kUnique = 0x4000, kDuplicates = 0x2000,
                          kComposed = 0x1000, kDescending = 0x0400;
 
-StandInItemDecl Decl(const wchar_t* pszName, int nType, int nSize, unsigned short wKey = 0,
-                     bool bNull = true, std::vector<std::wstring> components = {}) {
-  StandInItemDecl d;
-  d.name = pszName;
-  d.type = nType;
-  d.size = nSize;
-  d.keyFlags = wKey;
-  d.nullAllowed = bNull;
-  d.components = std::move(components);
-  return d;
-}
-
 // CUSTOMER: a primary key, a key with duplicates, a plain text, a unique
 // key that allows NULL, a key with duplicates marked descending.
 std::vector<StandInItemDecl> CustomerItems() {
@@ -57,6 +46,42 @@ std::vector<StandInItemDecl> CustomerItems() {
           Decl(L"rank", NA_IT_I4, 4, kDuplicates | kDescending)};
 }
 const wchar_t kCustomerSelect[] = L"SELECT `id`,`name`,`city`,`code`,`rank` FROM CUSTOMER";
+
+// The command with the statement's WHERE clause (its search and filter)
+// written into it; null, with the command released and a failure, when the
+// statement refuses the clause. pclCommand: a new command with one
+// reference, which the answer carries on.
+CNACommand* pclWithWhereClause(CNAStatement* pclStatement, CNACommand* pclCommand) {
+  if (pclStatement->bGetClauseWHERE(pclCommand)) return pclCommand;
+  ADD_FAILURE() << "no WHERE clause";
+  pclCommand->nRelease();
+  return nullptr;
+}
+
+// The query parsed by the stand-in over one table of those items, which the
+// analysis (made anew in *pAnalysis: the digest reads it) knows as
+// pszKnownAs. Its digest with one reference, the caller's; null when the
+// table cannot be declared or the query does not parse (the test then fails
+// on the parser's complaint).
+CSQLParserInfo* pclParseOverTable(std::unique_ptr<CStandInAnalysis>* pAnalysis,
+                                  CNAError* pclError, const wchar_t* pszTable,
+                                  const wchar_t* pszKnownAs,
+                                  const std::vector<StandInItemDecl>& items,
+                                  const wchar_t* pszQuery) {
+  *pAnalysis = std::make_unique<CStandInAnalysis>();
+  CStandInDescription* pclTable = CStandInDescription::pclNew(pszTable, items, 12);
+  if (pclTable == nullptr) return nullptr;
+  (*pAnalysis)->AddTable(pclTable, pszKnownAs);
+  pclTable->nExternalRelease();
+  CStandInSQLParser clParser(pAnalysis->get());
+  CStandInSQLInfo* piInfo = clParser.pclParse(pszQuery);
+  EXPECT_TRUE(clParser.strGetLastError().empty()) << clParser.strGetLastError();
+  if (piInfo == nullptr) return nullptr;
+  auto* pclQuery = new CSQLParserInfo(pclError, piInfo, nullptr, 0);
+  pclQuery->AddRef();
+  piInfo->Release();
+  return pclQuery;
+}
 
 class StatementSelectTest : public SearchFixture {
  protected:
@@ -78,19 +103,9 @@ class StatementSelectTest : public SearchFixture {
     if (m_pclConnection != nullptr) m_pclConnection->nRelease();
     m_pclConnection = new ItemsTestConnection(&m_host, nKind);
     m_pclConnection->AddRef();
-    m_pAnalysis = std::make_unique<CStandInAnalysis>();
-    CStandInDescription* pclTable = CStandInDescription::pclNew(L"CUSTOMER", tableItems, 12);
-    if (pclTable == nullptr) return false;
-    m_pAnalysis->AddTable(pclTable, L"customer");
-    pclTable->nExternalRelease();
-    CStandInSQLParser clParser(m_pAnalysis.get());
-    CStandInSQLInfo* piInfo = clParser.pclParse(pszQuery);
-    EXPECT_TRUE(clParser.strGetLastError().empty()) << clParser.strGetLastError();
-    if (piInfo == nullptr) return false;
-    m_pclQuery = new CSQLParserInfo(m_pclError, piInfo, nullptr, 0);
-    m_pclQuery->AddRef();
-    piInfo->Release();
-
+    m_pclQuery = pclParseOverTable(&m_pAnalysis, m_pclError, L"CUSTOMER", L"customer",
+                                   tableItems, pszQuery);
+    if (m_pclQuery == nullptr) return false;
     m_access = std::make_unique<TestItemsDataAccess>(m_pclConnection, L"QRY_CUSTOMER");
     m_access->m_bQuery = 1;
     m_access->m_pclQuery = m_pclQuery;
@@ -123,6 +138,21 @@ class StatementSelectTest : public SearchFixture {
       EXPECT_EQ(m_pclStatement->nRelease(), 0);
     }
     m_pclStatement = nullptr;
+  }
+
+  // Sets on the statement a search for the text on name and writes the
+  // statement's WHERE clause into a new command, answered with one
+  // reference (the caller releases it, then clears the search). Null, and
+  // a failure, when the search or the clause is refused.
+  CNACommand* WhereOfSearchOnName(const wchar_t* pszText) {
+    auto* pclSearch = new CNARecherche(m_pclError, m_pclConnection);
+    const CAny value = Wide(pszText);
+    if (!pclSearch->bSetRecherche(m_pclRecord, Item(L"name"), &value, NA_PARSE_FIRST, 1, 0)) {
+      ADD_FAILURE() << "the search was refused";
+      return nullptr;
+    }
+    m_pclStatement->SetRecherche(pclSearch);
+    return pclWithWhereClause(m_pclStatement, NewCommand());
   }
 
   // The SELECT of a browse on the item, as the statement writes it (the
@@ -265,12 +295,8 @@ TEST_F(StatementSelectTest, SearchAndFilterConditionsGoIntoTheWhereClause) {
   w->nRelease();
 
   // A search on name.
-  auto* s = new CNARecherche(m_pclError, m_pclConnection);
-  const CAny value = Wide(L"O'Hara");
-  ASSERT_TRUE(s->bSetRecherche(m_pclRecord, Item(L"name"), &value, NA_PARSE_FIRST, 1, 0));
-  m_pclStatement->SetRecherche(s);
-  w = NewCommand();
-  ASSERT_TRUE(m_pclStatement->bGetClauseWHERE(w));
+  w = WhereOfSearchOnName(L"O'Hara");
+  ASSERT_NE(w, nullptr);
   EXPECT_EQ(Select(L"name", 1, 0, w),
             std::wstring(kCustomerSelect) + L" WHERE `name`='O''Hara' \r\nORDER BY 2,1");
   w->nRelease();
@@ -484,13 +510,8 @@ TEST_F(StatementSelectTest, ASearchOnAQueryJoinsItsConditionToTheQuerysOwn) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ASSERT_TRUE(BuildQuery(CustomerItems(), c.query, QueryOutputs()));
-    auto* pclSearch = new CNARecherche(m_pclError, m_pclConnection);
-    const CAny value = Wide(L"O'Hara");
-    ASSERT_TRUE(
-        pclSearch->bSetRecherche(m_pclRecord, Item(L"name"), &value, NA_PARSE_FIRST, 1, 0));
-    m_pclStatement->SetRecherche(pclSearch);
-    CNACommand* w = NewCommand();
-    ASSERT_TRUE(m_pclStatement->bGetClauseWHERE(w));
+    CNACommand* w = WhereOfSearchOnName(L"O'Hara");
+    ASSERT_NE(w, nullptr);
     EXPECT_EQ(Select(L"name", 1, 0, w), c.expected);
     w->nRelease();
     m_pclStatement->SetRecherche(nullptr);
@@ -524,13 +545,8 @@ TEST_F(StatementSelectTest, AConditionAroundAQueryNeedsASubQuery) {
     SCOPED_TRACE(c.name);
     ASSERT_TRUE(BuildQuery(CustomerItems(), c.query, QueryOutputs(), c.kind));
     m_pclStatement->SetOptions(c.options);
-    auto* pclSearch = new CNARecherche(m_pclError, m_pclConnection);
-    const CAny value = Wide(L"O'Hara");
-    ASSERT_TRUE(
-        pclSearch->bSetRecherche(m_pclRecord, Item(L"name"), &value, NA_PARSE_FIRST, 1, 0));
-    m_pclStatement->SetRecherche(pclSearch);
-    CNACommand* w = NewCommand();
-    ASSERT_TRUE(m_pclStatement->bGetClauseWHERE(w));
+    CNACommand* w = WhereOfSearchOnName(L"O'Hara");
+    ASSERT_NE(w, nullptr);
     const std::wstring text = Select(L"name", 1, 0, w);
     if (c.expected.empty()) {
       EXPECT_EQ(text, L"<failed>");
@@ -720,20 +736,7 @@ class StatementSelectServerTest : public BoundValuesTest {
                           std::to_string(r.grp) + "," + cell(r.val) + "," + cell(r.code) + ")"))
         return false;
     }
-    m_access = std::make_unique<TestItemsDataAccess>(Connection(), L"kq_browse");
-    m_piSource = CStandInDescription::pclNew(
-        L"kq_browse",
-        {Decl(L"id", NA_IT_I4, 4, kPrimary, false), Decl(L"grp", NA_IT_I4, 4, kDuplicates, false),
-         Decl(L"val", NA_IT_I4, 4), Decl(L"code", NA_IT_I4, 4, kUnique)},
-        12);
-    if (m_piSource == nullptr) return false;
-    m_pclRecord = new CNARecord(m_pclError, m_access.get());
-    m_pclRecord->AddRef();
-    if (!m_pclRecord->bInitRecord(m_piSource, nullptr, Connection())) return false;
-    m_pclStatement = new CNAStatement(Connection(), m_pclError);
-    m_pclStatement->AddRef();
-    m_pclStatement->SetRecord(m_pclRecord);
-    return true;
+    return BuildRecord(L"kq_browse", BrowseItems(), nullptr);
   }
 
   // After Build: the record and statement over the query instead, parsed
@@ -742,27 +745,35 @@ class StatementSelectServerTest : public BoundValuesTest {
   bool BuildQuery(const wchar_t* pszQuery) {
     m_pclStatement->SetRecord(nullptr);
     m_pclStatement->nRelease();
+    m_pclStatement = nullptr;
     m_pclRecord->nRelease();
+    m_pclRecord = nullptr;
     m_piSource->nExternalRelease();
-    const std::vector<StandInItemDecl> items = {
-        Decl(L"id", NA_IT_I4, 4, kPrimary, false), Decl(L"grp", NA_IT_I4, 4, kDuplicates, false),
-        Decl(L"val", NA_IT_I4, 4), Decl(L"code", NA_IT_I4, 4, kUnique)};
-    m_pAnalysis = std::make_unique<CStandInAnalysis>();
-    CStandInDescription* pclTable = CStandInDescription::pclNew(L"kq_browse", items, 12);
-    if (pclTable == nullptr) return false;
-    m_pAnalysis->AddTable(pclTable, L"kq_browse");
-    pclTable->nExternalRelease();
-    CStandInSQLParser clParser(m_pAnalysis.get());
-    CStandInSQLInfo* piInfo = clParser.pclParse(pszQuery);
-    EXPECT_TRUE(clParser.strGetLastError().empty()) << clParser.strGetLastError();
-    if (piInfo == nullptr) return false;
-    m_pclQuery = new CSQLParserInfo(m_pclError, piInfo, nullptr, 0);
-    m_pclQuery->AddRef();
-    piInfo->Release();
-    m_access = std::make_unique<TestItemsDataAccess>(Connection(), L"qry_browse");
-    m_access->m_bQuery = 1;
-    m_access->m_pclQuery = m_pclQuery;
-    m_piSource = CStandInDescription::pclNew(L"qry_browse", items, 12);
+    m_piSource = nullptr;
+    m_pclQuery = pclParseOverTable(&m_pAnalysis, m_pclError, L"kq_browse", L"kq_browse",
+                                   BrowseItems(), pszQuery);
+    if (m_pclQuery == nullptr) return false;
+    return BuildRecord(L"qry_browse", BrowseItems(), m_pclQuery);
+  }
+
+  // kq_browse as the stand-in's analysis declares it.
+  static std::vector<StandInItemDecl> BrowseItems() {
+    return {Decl(L"id", NA_IT_I4, 4, kPrimary, false),
+            Decl(L"grp", NA_IT_I4, 4, kDuplicates, false), Decl(L"val", NA_IT_I4, 4),
+            Decl(L"code", NA_IT_I4, 4, kUnique)};
+  }
+  // A record over a new stand-in description pszName of the items, on a
+  // new data access of that name (reading the query pclQuery when one is
+  // given, else the table), and a statement over the record. False when
+  // the description or the record cannot be made.
+  bool BuildRecord(const wchar_t* pszName, const std::vector<StandInItemDecl>& items,
+                   CSQLParserInfo* pclQuery) {
+    m_access = std::make_unique<TestItemsDataAccess>(Connection(), pszName);
+    if (pclQuery != nullptr) {
+      m_access->m_bQuery = 1;
+      m_access->m_pclQuery = pclQuery;
+    }
+    m_piSource = CStandInDescription::pclNew(pszName, items, 12);
     if (m_piSource == nullptr) return false;
     m_pclRecord = new CNARecord(m_pclError, m_access.get());
     m_pclRecord->AddRef();
@@ -787,8 +798,7 @@ class StatementSelectServerTest : public BoundValuesTest {
   std::vector<int> ServerIds(const wchar_t* pszItem, int bAscending, long long llLimit = -1,
                              long long llOffset = -1, CNACommand* pclWhere = nullptr,
                              unsigned int nFlags = 0) {
-    auto* c = static_cast<CNACommand*>(m_pclDriver->pclAllocCommand(m_pclError, Connection()));
-    c->AddRef();
+    CNACommand* c = NewCommand();
     std::vector<int> ids;
     m_sql = "<not built>";
     if (m_pclStatement->bBuildQuerySELECT(c, nFlags, pszItem, bAscending, pclWhere)) {
@@ -803,6 +813,41 @@ class StatementSelectServerTest : public BoundValuesTest {
     }
     c->nRelease();
     return ids;
+  }
+
+  // A new command of the connection, with one reference (the caller
+  // releases it).
+  CNACommand* NewCommand() {
+    auto* p = static_cast<CNACommand*>(m_pclDriver->pclAllocCommand(m_pclError, Connection()));
+    p->AddRef();
+    return p;
+  }
+
+  // Sets on the statement an active filter on val from nLo to nHi (both
+  // kept) and writes the statement's WHERE clause into a new command, which
+  // it answers with one reference (DropFilter releases both). Null, and a
+  // failure, when the filter or the clause is refused.
+  CNACommand* FilterOnVal(int nLo, int nHi) {
+    m_pclFilter = new CNAFilter(m_pclError, Connection());
+    m_pclFilter->AddRef();
+    CAny lo, hi;
+    lo.SetI4(nLo);
+    hi.SetI4(nHi);
+    if (!m_pclFilter->bSetFilter(m_pclRecord,
+                                 m_pclRecord->pclGetColumnNoRef(L"val")->piGetItemNoRef(), &lo, 1,
+                                 &hi, 1, nullptr, 0)) {
+      ADD_FAILURE() << "the filter was refused";
+      return nullptr;
+    }
+    m_pclFilter->ActivateFilter(1);
+    m_pclStatement->SetFilter(m_pclFilter);
+    return pclWithWhereClause(m_pclStatement, NewCommand());
+  }
+  void DropFilter(CNACommand* pclWhere) {
+    pclWhere->nRelease();
+    m_pclStatement->SetFilter(nullptr);
+    m_pclFilter->nRelease();
+    m_pclFilter = nullptr;
   }
 
   // The reference: the rows sorted on the columns, each in the direction
@@ -830,6 +875,7 @@ class StatementSelectServerTest : public BoundValuesTest {
   std::string m_sql;
   std::unique_ptr<CStandInAnalysis> m_pAnalysis;
   CSQLParserInfo* m_pclQuery = nullptr;
+  CNAFilter* m_pclFilter = nullptr;  // FilterOnVal's, one reference
 };
 
 TEST_F(StatementSelectServerTest, BrowseSelectsReturnTheRowsInTheModelsTotalOrder) {
@@ -862,18 +908,8 @@ TEST_F(StatementSelectServerTest, BrowseSelectsReturnTheRowsInTheModelsTotalOrde
 
 TEST_F(StatementSelectServerTest, AFilteredBrowseReturnsTheFilteredRowsInOrder) {
   ASSERT_TRUE(Build());
-  auto* f = new CNAFilter(m_pclError, Connection());
-  f->AddRef();
-  CAny lo, hi;
-  lo.SetI4(1);
-  hi.SetI4(3);
-  ASSERT_TRUE(f->bSetFilter(m_pclRecord, m_pclRecord->pclGetColumnNoRef(L"val")->piGetItemNoRef(),
-                            &lo, 1, &hi, 1, nullptr, 0));
-  f->ActivateFilter(1);
-  m_pclStatement->SetFilter(f);
-  auto* w = static_cast<CNACommand*>(m_pclDriver->pclAllocCommand(m_pclError, Connection()));
-  w->AddRef();
-  ASSERT_TRUE(m_pclStatement->bGetClauseWHERE(w));
+  CNACommand* w = FilterOnVal(1, 3);
+  ASSERT_NE(w, nullptr);
   for (int bAscending = 0; bAscending < 2; ++bAscending) {
     SCOPED_TRACE(bAscending);
     std::vector<ModelRow> kept;
@@ -891,9 +927,7 @@ TEST_F(StatementSelectServerTest, AFilteredBrowseReturnsTheFilteredRowsInOrder) 
               std::vector<int>(expected.begin() + 3, expected.begin() + 8))
         << m_sql;
   }
-  w->nRelease();
-  m_pclStatement->SetFilter(nullptr);
-  f->nRelease();
+  DropFilter(w);
 }
 
 TEST_F(StatementSelectServerTest, TheConditionOnTheRowReadLastSelectsThatRowAlone) {
@@ -906,8 +940,7 @@ TEST_F(StatementSelectServerTest, TheConditionOnTheRowReadLastSelectsThatRowAlon
   m_pclStatement->SetOriginalRecordValue(
       m_pclRecord->pclGetCurrentRecordNoRef()->pclGetClone(COPY_ALL));
   ASSERT_TRUE(pclId->bSetValue(&edited, 0));
-  auto* c = static_cast<CNACommand*>(m_pclDriver->pclAllocCommand(m_pclError, Connection()));
-  c->AddRef();
+  CNACommand* c = NewCommand();
   ASSERT_TRUE(c->bComplete(L"SELECT id FROM kq_browse"));
   ASSERT_TRUE(m_pclStatement->_bAddWHERELatestRead(c, 1, nullptr));
   const wchar_t* psz = c->pszGetFormatedSQL(CNACommand::NA_PTC_ALL);
@@ -954,18 +987,8 @@ TEST_F(StatementSelectServerTest, AQuerysOwnOrderKeptIsCompletedAndReadsBackward
 TEST_F(StatementSelectServerTest, AFilterOnAQueryKeepsTheQuerysOwnCondition) {
   ASSERT_TRUE(Build());
   ASSERT_TRUE(BuildQuery(L"SELECT id, grp, val, code FROM kq_browse WHERE grp <> 2 OR id < 10"));
-  auto* f = new CNAFilter(m_pclError, Connection());
-  f->AddRef();
-  CAny lo, hi;
-  lo.SetI4(1);
-  hi.SetI4(3);
-  ASSERT_TRUE(f->bSetFilter(m_pclRecord, m_pclRecord->pclGetColumnNoRef(L"val")->piGetItemNoRef(),
-                            &lo, 1, &hi, 1, nullptr, 0));
-  f->ActivateFilter(1);
-  m_pclStatement->SetFilter(f);
-  auto* w = static_cast<CNACommand*>(m_pclDriver->pclAllocCommand(m_pclError, Connection()));
-  w->AddRef();
-  ASSERT_TRUE(m_pclStatement->bGetClauseWHERE(w));
+  CNACommand* w = FilterOnVal(1, 3);
+  ASSERT_NE(w, nullptr);
   std::vector<ModelRow> kept;
   for (const ModelRow& r : m_rows)
     if ((r.grp != 2 || r.id < 10) && r.val && *r.val >= 1 && *r.val <= 3) kept.push_back(r);
@@ -974,9 +997,7 @@ TEST_F(StatementSelectServerTest, AFilterOnAQueryKeepsTheQuerysOwnCondition) {
     return a.val != b.val ? a.val < b.val : a.id < b.id;
   };
   EXPECT_EQ(ServerIds(L"val", 1, -1, -1, w), SortedIds(less, kept)) << m_sql;
-  w->nRelease();
-  m_pclStatement->SetFilter(nullptr);
-  f->nRelease();
+  DropFilter(w);
 }
 
 }  // namespace

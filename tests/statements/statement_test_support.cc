@@ -10,19 +10,6 @@ namespace kqtest {
 using kq230::test_support::ClientLibrary;
 using kq230::test_support::ClientLibraryForTheProgram;
 
-void StatementServerTest::SetUp() {
-  BoundValuesTest::SetUp();
-  ASSERT_EQ(ServerSession::SetupError(), "");
-  // The driver object is the process's: the statements ask it for their
-  // back-end statements.
-  m_pclDriver = new CMySQLDriver();
-  m_pclDriver->ExternalAddRef();
-  m_pclDriver->bInitDriver();
-  m_pclError = new CNAError;
-  m_pclError->AddRef();
-  ASSERT_TRUE(m_session.bOpen(L"Connection=fetching"));
-}
-
 void StatementServerTest::TearDown() {
   // Statements first: they call back into the data access as they close.
   for (CNAStatement* p : m_statements) {
@@ -40,11 +27,7 @@ void StatementServerTest::TearDown() {
   m_pclDescription = nullptr;
   if (m_pclAccess != nullptr) m_pclAccess->nRelease();
   m_pclAccess = nullptr;
-  m_pclError->nRelease();
-  m_session.Close();
-  EXPECT_EQ(m_pclDriver->nExternalRelease(), 0);
-  ServerSession::EndClientLibrary();
-  BoundValuesTest::TearDown();
+  DriverServerTest::TearDown();
 }
 
 bool StatementServerTest::OpenTable(const std::wstring& strTable) {

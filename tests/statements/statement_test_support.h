@@ -32,45 +32,20 @@
 #include "statements/record_value.h"
 #include "statements/statement.h"
 #include "statements/statements_data_access_interface.h"
+#include "tests/items/record_test_support.h"
+#include "tests/mariadb/driver_server_fixture.h"
 #include "tests/mariadb/server_session.h"
 #include "tests/values/bound_values.h"
 
 namespace kqtest {
 
-class TestStatementsDataAccess : public CNAStatementsDataAccess {
+// The items' test data access with the statements' call-backs. It reads a
+// table, never a query, and lays buffers out zeroed: a default value is the
+// server's to give, not the record's.
+class TestStatementsDataAccess : public BasicTestItemsDataAccess<CNAStatementsDataAccess> {
  public:
   TestStatementsDataAccess(CNAConnectionDescription* pclConnection, const std::wstring& strTable)
-      : m_pclConnection(pclConnection), m_strName(strTable) {}
-
-  // ---- CNADataAccessBase
-  void SetContext(CNAContext*) override {}
-  int bIsOpened() override { return 1; }
-  int bHFerme() override { return 1; }
-  int bHMode(_eNA_HMODE) override { return 1; }
-  const wchar_t* pszGetLogicalName() override { return m_strName.c_str(); }
-  const wchar_t* pszGetAliasName() override { return m_strName.c_str(); }
-  const wchar_t* pszGetDBTableName() override { return m_strName.c_str(); }
-  CNAConnectionDescription* pclGetConnection() override { return m_pclConnection; }
-
-  // ---- CNAItemsDataAccess
-  int bSourceIsQuery() const override { return 0; }
-  CNAParsedQuery* pclGetSourceQueryNoRef() const override { return nullptr; }
-  // Buffers laid out zeroed: a default value is the server's to give, not
-  // the record's.
-  CNAZBRecordBase* pclAllocZBRecord(CNAError*, INADataSourceDescription* piSource,
-                                    eINITTYPE) override {
-    CNAZBRecord* pclBuffer = new (std::nothrow) CNAZBRecord;
-    if (pclBuffer == nullptr) return nullptr;
-    if (!pclBuffer->bInit(piSource, INIT_ZEROED)) {
-      delete pclBuffer;
-      return nullptr;
-    }
-    return pclBuffer;
-  }
-  CNARecordValueBase* pclAllocRecordValue(CNAError* pclError) override {
-    return new (std::nothrow) CNARecordValue(pclError);
-  }
-  CNARecordIdBase* pclAllocRecordID(const CNARecordValueBase*) override { return nullptr; }
+      : BasicTestItemsDataAccess(pclConnection, strTable.c_str()) {}
 
   // ---- CNAStatementsDataAccess
   INADataSourceDescription* piGetDataSourceNoRef() const override { return m_piSource; }
@@ -99,25 +74,16 @@ class TestStatementsDataAccess : public CNAStatementsDataAccess {
   int nClosings = 0;
   int nRefreshes = 0;
   int nLongestRow = 0;
-
- private:
-  CNAConnectionDescription* m_pclConnection;
-  std::wstring m_strName;
 };
 
-class StatementServerTest : public BoundValuesTest {
+class StatementServerTest : public DriverServerTest {
  public:
   // A cell of a row: no value for SQL NULL.
   using Cell = std::optional<std::string>;
   using Row = std::vector<Cell>;
 
  protected:
-  static void SetUpTestSuite() { ServerSession::ReadServer(); }
-  static void TearDownTestSuite() {
-    ServerSession::EndClientLibrary();
-    ServerSession::ForgetServer();
-  }
-  void SetUp() override;
+  StatementServerTest() : DriverServerTest(L"Connection=fetching") {}
   void TearDown() override;
 
   CMySQLConnection* Connection() { return m_session.pclConnection(); }
@@ -155,9 +121,6 @@ class StatementServerTest : public BoundValuesTest {
   // The error's dump, for failure messages.
   std::string ErrorDump();
 
-  CMySQLDriver* m_pclDriver = nullptr;
-  CNAError* m_pclError = nullptr;
-  ServerSession m_session;
   CMySQLDataSourceDescription* m_pclDescription = nullptr;
   TestStatementsDataAccess* m_pclAccess = nullptr;
   CNARecord* m_pclRecord = nullptr;

@@ -19,7 +19,9 @@
 #include "statements/statement.h"
 #include "statements/statement_sql.h"
 #include "tests/mariadb/client_library.h"
+#include "tests/mariadb/driver_server_fixture.h"
 #include "tests/mariadb/server_session.h"
+#include "tests/support/standin_items.h"
 #include "tests/support/utf8_reference.h"
 #include "tests/values/bound_values.h"
 
@@ -31,55 +33,23 @@ namespace {
 
 constexpr unsigned short kPrimary = 0x8000;
 
-StandInItemDecl Decl(const wchar_t* pszName, int nType, int nSize, unsigned short wKey = 0,
-                     bool bNull = true) {
-  StandInItemDecl d;
-  d.name = pszName;
-  d.type = nType;
-  d.size = nSize;
-  d.keyFlags = wKey;
-  d.nullAllowed = bNull;
-  return d;
-}
-
-class DataAccessTest : public BoundValuesTest {
+class DataAccessTest : public DriverServerTest {
  protected:
-  static void SetUpTestSuite() { ServerSession::ReadServer(); }
-  static void TearDownTestSuite() {
-    ServerSession::EndClientLibrary();
-    ServerSession::ForgetServer();
-  }
+  DataAccessTest() : DriverServerTest(L"Connection=dataaccess") {}
   void SetUp() override {
-    BoundValuesTest::SetUp();
     m_nLiveBefore = StandInDescriptionCounts::g_nLive;
-    m_pclDriver = new CMySQLDriver();
-    m_pclDriver->ExternalAddRef();
-    m_pclDriver->bInitDriver();
-    m_pclError = new CNAError;
-    m_pclError->AddRef();
-    ASSERT_TRUE(m_session.bOpen(L"Connection=dataaccess"));
+    DriverServerTest::SetUp();
   }
   void TearDown() override {
     for (CNADataAccess* p : m_accesses) EXPECT_EQ(p->nRelease(), 0);
     m_accesses.clear();
     for (CStandInDescription* p : m_sources) p->nExternalRelease();
     m_sources.clear();
-    if (m_session.pclConnection() != nullptr)
-      for (const std::string& table : m_tables) m_session.bRun("DROP TABLE IF EXISTS " + table);
-    m_session.Close();
-    m_pclError->nRelease();
-    EXPECT_EQ(m_pclDriver->nExternalRelease(), 0);
+    DriverServerTest::TearDown();
+    // After the driver object: it may hold a description until its end.
     EXPECT_EQ(StandInDescriptionCounts::g_nLive, m_nLiveBefore) << "stand-in objects left";
-    ServerSession::EndClientLibrary();
-    BoundValuesTest::TearDown();
   }
 
-  // quoted: the table's name as SQL writes it (UTF-8).
-  void CreateTable(const std::string& quoted, const std::string& body) {
-    m_tables.push_back(quoted);
-    ASSERT_TRUE(m_session.bRun("DROP TABLE IF EXISTS " + quoted));
-    ASSERT_TRUE(m_session.bRun("CREATE TABLE " + quoted + " (" + body + ") CHARACTER SET utf8mb4"));
-  }
   // A data access made by the driver's factory over a stand-in description
   // of these items (none: no description).
   CNADataAccess* Access(const wchar_t* pszTable, const std::vector<StandInItemDecl>& items) {
@@ -97,10 +67,6 @@ class DataAccessTest : public BoundValuesTest {
   std::string ErrorText() const { return Utf8(m_pclError->StringDump().pszGet()); }
 
   int m_nLiveBefore = 0;
-  CMySQLDriver* m_pclDriver = nullptr;
-  CNAError* m_pclError = nullptr;
-  ServerSession m_session;
-  std::vector<std::string> m_tables;
   std::vector<CNADataAccess*> m_accesses;
   std::vector<CStandInDescription*> m_sources;
 };
