@@ -227,6 +227,9 @@ class CNAConvertVariant : public CNAVariant {
   // the holder's layouts, the value then unchanged.
   int _bSetValueDBScalar(const char* p, unsigned int n, const wchar_t* pszSource,
                          unsigned int nCodePage, int nSourceVXType);
+  // The start shared by the 8-bit cell roads: the database buffer, a NULL or
+  // empty cell (the result), else -1.
+  int _nSetValueDBStart(const char* pText, unsigned int n);
   // The direct roads of a fetched cell (n > 0 bytes of nCodePage) into the
   // holder's slot: decimals, Unicode texts and 8-bit texts written from the
   // cell's bytes with no heap call and no language value, exactly as the

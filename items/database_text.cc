@@ -491,7 +491,9 @@ int CNAConvertVariant::bSetValueDB(const CAny* pv) {
   return bSetValue(pv);
 }
 
-int CNAConvertVariant::bSetValueDB(const char* pText, unsigned int n, unsigned int nCodePage) {
+// What every 8-bit cell road does first: the database buffer made, a NULL
+// cell, an empty one. -1 when the cell is left to the caller.
+int CNAConvertVariant::_nSetValueDBStart(const char* pText, unsigned int n) {
   if (m_nBufferDBState == 0 && !bInitBufferDB()) return 0;
   if (pText == nullptr) {
     SetNull();
@@ -499,6 +501,12 @@ int CNAConvertVariant::bSetValueDB(const char* pText, unsigned int n, unsigned i
   }
   if (n == 0) return bSetValue(reinterpret_cast<const unsigned char*>(pText), 0u);
   if (m_eMode == NA_VT_NOT_READ) m_eMode = NA_VT_ANY;
+  return -1;
+}
+
+int CNAConvertVariant::bSetValueDB(const char* pText, unsigned int n, unsigned int nCodePage) {
+  const int nStart = _nSetValueDBStart(pText, n);
+  if (nStart >= 0) return nStart;
   const int nDirect = _nSetValueDBDirect(pText, n, nCodePage);
   if (nDirect >= 0) return nDirect;
   const unsigned short nT = m_clValue.nGetTypeCode();
@@ -520,13 +528,8 @@ int CNAConvertVariant::bSetValueDB(const char* pText, unsigned int n, unsigned i
 
 int CNAConvertVariant::bSetValueDBAsLanguageText(const char* pText, unsigned int n,
                                                  unsigned int nCodePage) {
-  if (m_nBufferDBState == 0 && !bInitBufferDB()) return 0;
-  if (pText == nullptr) {
-    SetNull();
-    return 1;
-  }
-  if (n == 0) return bSetValue(reinterpret_cast<const unsigned char*>(pText), 0u);
-  if (m_eMode == NA_VT_NOT_READ) m_eMode = NA_VT_ANY;
+  const int nStart = _nSetValueDBStart(pText, n);
+  if (nStart >= 0) return nStart;
   CNACodePageCnvOUTPtr clOut(pText, static_cast<int>(n), static_cast<int>(nCodePage));
   const wchar_t* psz = clOut.pszGetForZB();
   if (psz == nullptr) psz = L"";

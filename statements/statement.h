@@ -180,6 +180,9 @@ class CNAStatement : public CNAStatementBase {
   // and, with bUpdate, the data access told. *pllMoved (may be null): the
   // rows moved. 1, or 0 with the error (out of range then).
   int bFetch(eNA_PARSEDIRECTION eDirection, int bUpdate, long long llStep, long long* pllMoved);
+  // The direction a move takes over the rows of a command that sorts
+  // against the browse (first and last, next and previous swapped).
+  static eNA_PARSEDIRECTION s_eInvertedDirection(eNA_PARSEDIRECTION e);
   // bFetch by one row, then the first min(nCount, columns) columns of the
   // current record into pValues; *pbOutOfRange (may be null) the verdict.
   int bFetchData(eNA_PARSEDIRECTION eDirection, int* pbOutOfRange, CAny* pValues, int nCount);

@@ -22,17 +22,6 @@
 
 namespace {
 
-// Directions swapped for a command that sorts against the browse.
-eNA_PARSEDIRECTION eInverted(eNA_PARSEDIRECTION e) {
-  switch (e) {
-    case NA_PARSE_FIRST: return NA_PARSE_LAST;
-    case NA_PARSE_LAST: return NA_PARSE_FIRST;
-    case NA_PARSE_NEXT: return NA_PARSE_PREVIOUS;
-    case NA_PARSE_PREVIOUS: return NA_PARSE_NEXT;
-    default: return e;
-  }
-}
-
 // The identifier of a row is at most this long on the fetch road; longer
 // ones (very long text keys) are built in a heap block.
 constexpr unsigned int kIdentifierStackBytes = 512;
@@ -41,6 +30,16 @@ constexpr unsigned int kIdentifierStackBytes = 512;
 
 // ---------------------------------------------------------------------------
 // Windows
+
+eNA_PARSEDIRECTION CNAStatement::s_eInvertedDirection(eNA_PARSEDIRECTION e) {
+  switch (e) {
+    case NA_PARSE_FIRST: return NA_PARSE_LAST;
+    case NA_PARSE_LAST: return NA_PARSE_FIRST;
+    case NA_PARSE_NEXT: return NA_PARSE_PREVIOUS;
+    case NA_PARSE_PREVIOUS: return NA_PARSE_NEXT;
+    default: return e;
+  }
+}
 
 long long CNAStatement::_llFirstRowOfCommand() const {
   return m_llCommandOffset > 0 ? m_llCommandOffset : 0;
@@ -448,7 +447,7 @@ int CNAStatement::bFetch(eNA_PARSEDIRECTION eDirection, int bUpdate, long long l
   m_bFound = 0;
   if (pllMoved != nullptr) *pllMoved = 0;
   CNACommand* pclCommand = pclGetCommandNoRef();
-  if (pclCommand != nullptr && pclCommand->bGetInvertedOrder()) eDirection = eInverted(eDirection);
+  if (pclCommand != nullptr && pclCommand->bGetInvertedOrder()) eDirection = s_eInvertedDirection(eDirection);
   m_eLastDirection = eDirection;
   m_bOutOfRange = 1;
   const long long llBefore = m_llCurrentRow;

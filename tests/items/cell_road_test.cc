@@ -17,6 +17,7 @@
 #include "driver/na_error.h"
 #include "items/convert_variant.h"
 #include "items/item_description.h"
+#include "tests/items/holder_test_support.h"
 #include "tests/support/heap_call_count.h"
 #include "tests/values/bound_values.h"
 
@@ -24,45 +25,14 @@ namespace {
 
 class CellRoad : public kqtest::BoundValuesTest {};
 
-struct Error {
-  Error() : p(new CNAError) { p->AddRef(); }
-  ~Error() { p->nRelease(); }
-  CNAError* p;
-};
-
-struct Holder {
-  explicit Holder(CNAError* pclError) : p(new CNAConvertVariant(pclError, nullptr)) { p->AddRef(); }
-  ~Holder() {
-    p->SetItemDesc(nullptr, nullptr);
-    p->nRelease();
-  }
-  CNAConvertVariant* operator->() const { return p; }
-  CNAConvertVariant* p;
-};
-
-struct Item {
-  explicit Item(eNA_ITEMTYPE e) {
-    p = new CNAItemDescription;
-    p->AddRef();
-    // A DECIMAL(18,2) for decimal items; the size matters to no road here.
-    p->bInit(L"item", L"table", L"item", 1, 16, e, 0, 0, 0, e == NA_IT_DECIMAL ? 16 : 0,
-             e == NA_IT_DECIMAL ? 2 : 0, nullptr, nullptr);
-  }
-  ~Item() { p->nRelease(); }
-  CNAItemDescription* p = nullptr;
-};
-
-constexpr unsigned char kFill = 0xAB;
-
-// A slot of exactly its capacity, marked so that untouched bytes show.
-struct Slot {
-  explicit Slot(unsigned int n) : n(n), buf(new unsigned char[n == 0 ? 1 : n]) {
-    std::memset(buf.get(), kFill, n == 0 ? 1 : n);
-  }
-  unsigned char* p() { return n == 0 ? nullptr : buf.get(); }
-  std::string bytes() const { return std::string(reinterpret_cast<const char*>(buf.get()), n); }
-  unsigned int n;
-  std::unique_ptr<unsigned char[]> buf;
+using Error = kqtest::TestError;
+using Holder = kqtest::TestHolder;
+using Slot = kqtest::TestSlot;
+constexpr unsigned char kFill = kqtest::kTestSlotFill;
+// A DECIMAL(16,2) for decimal items; the size matters to no road here.
+struct Item : kqtest::TestItem {
+  explicit Item(eNA_ITEMTYPE e)
+      : TestItem(e, 16, e == NA_IT_DECIMAL ? 16 : 0, e == NA_IT_DECIMAL ? 2 : 0) {}
 };
 
 // A column's holder over a slot (mode 3) or a language value (nullptr: mode

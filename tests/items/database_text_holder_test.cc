@@ -15,55 +15,18 @@
 #include "driver/na_error.h"
 #include "items/convert_variant.h"
 #include "items/item_description.h"
+#include "tests/items/holder_test_support.h"
 #include "tests/values/bound_values.h"
 
 namespace {
 
 class DatabaseTextHolder : public kqtest::BoundValuesTest {};
 
-struct Error {
-  Error() : p(new CNAError) { p->AddRef(); }
-  ~Error() { p->nRelease(); }
-  CNAError* p;
-};
-
-struct Holder {
-  explicit Holder(CNAError* pclError) : p(new CNAConvertVariant(pclError, nullptr)) { p->AddRef(); }
-  ~Holder() {
-    p->SetItemDesc(nullptr, nullptr);
-    p->nRelease();
-  }
-  CNAConvertVariant* operator->() const { return p; }
-  CNAConvertVariant* p;
-};
-
-// The column's item; none for NA_IT_EMPTY.
-struct Item {
-  explicit Item(eNA_ITEMTYPE e) {
-    if (e == NA_IT_EMPTY) return;
-    p = new CNAItemDescription;
-    p->AddRef();
-    p->bInit(L"item", L"table", L"item", 1, 16, e, 0, 0, 0, 0, 0, nullptr, nullptr);
-  }
-  ~Item() {
-    if (p != nullptr) p->nRelease();
-  }
-  CNAItemDescription* p = nullptr;
-};
-
-constexpr unsigned char kFill = 0xAB;
-
-// A slot of exactly its capacity on the heap (ASan sees a byte past it),
-// filled with a mark so an untouched slot can be told.
-struct Slot {
-  explicit Slot(unsigned int n) : n(n), buf(new unsigned char[n == 0 ? 1 : n]) {
-    std::memset(buf.get(), kFill, n == 0 ? 1 : n);
-  }
-  unsigned char* p() { return n == 0 ? nullptr : buf.get(); }
-  std::string bytes() const { return std::string(reinterpret_cast<const char*>(buf.get()), n); }
-  unsigned int n;
-  std::unique_ptr<unsigned char[]> buf;
-};
+using Error = kqtest::TestError;
+using Holder = kqtest::TestHolder;
+using Item = kqtest::TestItem;
+using Slot = kqtest::TestSlot;
+constexpr unsigned char kFill = kqtest::kTestSlotFill;
 
 template <typename T>
 std::string Le(T v) {

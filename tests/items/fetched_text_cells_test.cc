@@ -13,35 +13,17 @@
 #include "items/code_page_converters.h"
 #include "items/convert_variant.h"
 #include "items/item_description.h"
+#include "tests/items/holder_test_support.h"
 #include "tests/values/bound_values.h"
 
 namespace {
 
 class FetchedTextCells : public kqtest::BoundValuesTest {};
 
-struct Error {
-  Error() : p(new CNAError) { p->AddRef(); }
-  ~Error() { p->nRelease(); }
-  CNAError* p;
-};
-
-struct Holder {
-  explicit Holder(CNAError* pclError) : p(new CNAConvertVariant(pclError, nullptr)) { p->AddRef(); }
-  ~Holder() {
-    p->SetItemDesc(nullptr, nullptr);
-    p->nRelease();
-  }
-  CNAConvertVariant* operator->() const { return p; }
-  CNAConvertVariant* p;
-};
-
-struct Item {
-  explicit Item(eNA_ITEMTYPE e) : p(new CNAItemDescription) {
-    p->AddRef();
-    p->bInit(L"item", L"table", L"item", 1, 600, e, 0, 0, 0, 0, 0, nullptr, nullptr);
-  }
-  ~Item() { p->nRelease(); }
-  CNAItemDescription* p;
+using Error = kqtest::TestError;
+using Holder = kqtest::TestHolder;
+struct Item : kqtest::TestItem {
+  explicit Item(eNA_ITEMTYPE e) : TestItem(e, 600) {}
 };
 
 // ---- The reference: the converters, as the holder's long road uses them.

@@ -116,17 +116,12 @@ class StatementFetchTest : public StatementServerTest {
   static eNA_PARSEDIRECTION Public(CNAStatement* s, eNA_PARSEDIRECTION e) {
     CNACommand* pclCommand = s->pclGetCommandNoRef();
     if (pclCommand == nullptr || !pclCommand->bGetInvertedOrder()) return e;
-    switch (e) {
-      case NA_PARSE_FIRST: return NA_PARSE_LAST;
-      case NA_PARSE_LAST: return NA_PARSE_FIRST;
-      case NA_PARSE_NEXT: return NA_PARSE_PREVIOUS;
-      case NA_PARSE_PREVIOUS: return NA_PARSE_NEXT;
-      default: return e;
-    }
+    return CNAStatement::s_eInvertedDirection(e);
   }
 
-  // One move over the result's rows (see Public); "" when it lands on row llRow (-1: out of range)
-  // with the record equal to that reference row, else what went wrong.
+  // One move over the result's rows (see Public); "" when it lands on row
+  // llRow (-1: out of range) with the record equal to that reference row,
+  // else what went wrong.
   std::string Move(CNAStatement* s, eNA_PARSEDIRECTION e, long long llRow,
                    const std::vector<Row>& rows) {
     static const char* const kNames[] = {"first", "last", "next", "previous", "current"};
