@@ -16,6 +16,7 @@
 #include "mariadb/mysql_connection.h"
 #include "mariadb/mysql_data_access.h"
 #include "mariadb/mysql_driver.h"
+#include "sqlbuilder/command.h"
 #include "statements/statement.h"
 #include "statements/statement_sql.h"
 #include "tests/mariadb/client_library.h"
@@ -252,6 +253,52 @@ TEST_F(DataAccessTest, AQueryResultBecomesTheImportedDescriptionOfADataAccessWit
   ASSERT_NE(pclOther, nullptr);
   EXPECT_EQ(pclTable->bInitImportedDataSourceDesc(pclOther), 1);
   EXPECT_EQ(pclTable->pclGetImportedNoRef(), nullptr);
+}
+
+TEST_F(DataAccessTest, BrowsesTablesWhoseNamesHoldQuotesBackslashesAndMultiByteCharacters) {
+  struct Case {
+    const char* quoted;
+    std::wstring name;
+  };
+  const Case cases[] = {
+      {"`kqda_br_back\\slash`", L"kqda_br_back\\slash"},
+      {"`kqda_br_quo'te`", L"kqda_br_quo'te"},
+      {"`kqda_br_bq``tick`", L"kqda_br_bq`tick"},
+      {"`kqda_br_\xC3\xA9\xE2\x82\xAC\xE4\xB8\xAD`", L"kqda_br_\u00E9\u20AC\u4E2D"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.quoted);
+    CreateTable(c.quoted, "id INT NOT NULL PRIMARY KEY, v VARCHAR(10)");
+    ASSERT_TRUE(m_session.bRun(std::string("INSERT INTO ") + c.quoted +
+                               " VALUES (3, 'c'), (1, 'a'), (2, 'b')"));
+    CNADataAccess* p = Access(c.name.c_str(), {Decl(L"id", NA_IT_I4, 4, kPrimary, false),
+                                               Decl(L"v", NA_IT_TEXTE, 11)});
+    m_pclError->Reset();
+    ASSERT_EQ(p->bHOuvre(static_cast<_eNA_ACCESS>(0), nullptr), 1) << ErrorText();
+    for (int bCached : {0, 1}) {
+      SCOPED_TRACE(bCached ? "cached" : "not cached");
+      CNAStatement* s = p->_pclInitStatement(L"id");
+      ASSERT_NE(s, nullptr);
+      auto* pclCommand = static_cast<CNACommand*>(
+          m_pclDriver->pclAllocCommand(m_pclError, m_session.pclConnection()));
+      pclCommand->AddRef();
+      ASSERT_EQ(s->bBuildQuerySELECT(pclCommand, 0, L"id", 1, nullptr), 1) << ErrorText();
+      pclCommand->nRelease();
+      if (bCached) s->EnableCache(1);
+      ASSERT_EQ(s->bExecute(0, 1), 1) << ErrorText();
+      std::wstring strRead;
+      for (eNA_PARSEDIRECTION e = NA_PARSE_FIRST;; e = NA_PARSE_NEXT) {
+        ASSERT_EQ(s->bFetch(e, 0, 1, nullptr), 1) << ErrorText();
+        if (s->HEndehors()) break;
+        CAny v;
+        ASSERT_EQ(p->pclGetRecordNoRef()->pclGetColumnNoRef(L"v")->bGetCurrentValue(&v, 0), 1);
+        strRead += AsText(v);
+      }
+      EXPECT_EQ(strRead, L"abc");
+      s->Close();
+    }
+    EXPECT_EQ(p->bHFerme(), 1);
+  }
 }
 
 }  // namespace
