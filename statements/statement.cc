@@ -282,6 +282,9 @@ int CNAStatement::bExecuteDirect(NA_WRITEPARSEFLAGS nFlags, int) {
 }
 
 int CNAStatement::bExecuteAndFetch(CAny* pValues, int nCount, int nPrepareMode) {
+  // The values come from the server's result itself: a cache would drain it
+  // away before they are read.
+  EnableCache(0);
   int bResult = bExecute(0, nPrepareMode);
   if (bResult && m_pclStatementSQL != nullptr && nCount > 0) {
     bResult = m_pclStatementSQL->bFetch(NA_PARSE_NEXT);
@@ -302,6 +305,7 @@ int CNAStatement::bGetRequestedValue(CAny* pValue, unsigned int nColumn) {
 }
 
 int CNAStatement::bExecuteAndFetchColumn(CAny* pValue, unsigned int nColumn) {
+  EnableCache(0);
   int bResult = bExecute(0, 1);
   if (bResult && m_pclStatementSQL != nullptr) {
     bResult = m_pclStatementSQL->bFetch(NA_PARSE_NEXT);
