@@ -36,16 +36,16 @@
 // roads; the row counts of both are checked every time.
 //
 // Figures (i386 under qemu-i386 on a loaded machine, so rough; every figure
-// includes the emulation): the full browse costs the client 19.1 s of CPU
-// for 1,000,000 rows against 0.75 s for the reference's loop, 25.5x
-// (execute+drain 15.5 s, moves 3.6 s, 4.8x of the loop alone); with the
+// includes the emulation): the full browse costs the client 11.5 s of CPU
+// for 1,000,000 rows against 0.59 s for the reference's loop, 19.6x
+// (execute+drain 9.5 s, moves 2.0 s, 3.4x of the loop alone); with the
 // default cap the first window holds 393,934 rows and the later windows run
-// during the moves, 17x in all. Cache 170.5 bytes per row against the
+// during the moves, 20x in all. Cache 170.5 bytes per row against the
 // client's 208.2 for the stored result. Per cell over the reference, each
 // figure carrying the whole per-row cost of the road (the move, the record
 // copies, the row's identifier and its place in the cache), which id alone
-// nearly is: id 2.5 us, code 2.7, name 3.5, amount 2.6, created 2.7, note
-// (a memo) 5.5.
+// nearly is: id 2.3 us, code 2.7, name 3.1, amount 2.3, created 2.5, note
+// (a memo) 5.3.
 //
 // Running it (the same server as bench/reference_fetch_bench.cc):
 //   scripts/mariadb-server.sh start /tmp/kqbench

@@ -98,6 +98,12 @@ int CNAColumn::vbInit(CNARecord* pclRecord, CNAItemDescription* pclImported) {
 
 int CNAColumn::bInitVariant(CNARecord* pclRecord) {
   if (m_piItem == nullptr) return 0;
+  // Asked of the item on every row read: kept here, and read again whenever
+  // the item's type may have changed (this runs again then).
+  m_nPhysicalIndex = m_piItem->nGetPhysicalIndice();
+  m_nMemo = m_piItem->bMemo() ? 1 : 0;
+  m_nComposed = m_piItem->bIsComposedKey() ? 1 : 0;
+  m_bItemKnown = 1;
   if (m_pclValue == nullptr) {
     CNAConnectionDescription* pclConnection =
         pclRecord != nullptr ? pclRecord->pclGetConnectionNoRef() : nullptr;
@@ -580,10 +586,17 @@ int CNAColumn::bSetAliasNomTable(const wchar_t* pszAlias) {
 // ---- Item properties
 
 int CNAColumn::nGetPhysicalIndice() const {
+  if (m_bItemKnown) return m_nPhysicalIndex;
   return m_piItem != nullptr ? m_piItem->nGetPhysicalIndice() : -1;
 }
-int CNAColumn::bIsComposedKey() const { return m_piItem != nullptr && m_piItem->bIsComposedKey(); }
-int CNAColumn::bIsMemo() const { return m_piItem != nullptr && m_piItem->bMemo(); }
+int CNAColumn::bIsComposedKey() const {
+  if (m_bItemKnown) return m_nComposed;
+  return m_piItem != nullptr && m_piItem->bIsComposedKey();
+}
+int CNAColumn::bIsMemo() const {
+  if (m_bItemKnown) return m_nMemo;
+  return m_piItem != nullptr && m_piItem->bMemo();
+}
 int CNAColumn::bIsMemoText() const { return m_piItem != nullptr && m_piItem->bMemoText(); }
 int CNAColumn::bIsMemoBin() const { return m_piItem != nullptr && m_piItem->bMemoBinary(); }
 int CNAColumn::bLiteral() const { return m_piItem != nullptr && m_piItem->bLiteral(); }

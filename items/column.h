@@ -219,6 +219,12 @@ class CNAColumn : public CInterf {
 
  private:
   INAItemDescription* m_piItem = nullptr;
+  // The item's physical index, memo and composed-key marks as bInitVariant
+  // last read them (m_bItemKnown 0: not read yet, ask the item).
+  int m_nPhysicalIndex = -1;
+  int m_nMemo = 0;
+  int m_nComposed = 0;
+  int m_bItemKnown = 0;
   CNAItemDescription* m_pclImported = nullptr;
   CNAError* m_pclError = nullptr;
   CTString m_strFormattedName;
