@@ -9,10 +9,15 @@
 #include "sqlbuilder/command.h"
 #include "statements/record_cache.h"
 #include "statements/statement.h"
+#include "tests/mariadb/client_library.h"
 #include "tests/statements/statement_test_support.h"
 
 namespace kqtest {
 namespace {
+
+// Before main: see KeepClientLibraryForTheProgram.
+[[maybe_unused]] const bool gbClientLibraryKept =
+    kq230::test_support::KeepClientLibraryForTheProgram();
 
 constexpr wchar_t kTable[] = L"kq_fetch_large_v1";
 // Longer than the cache's largest chunk.
