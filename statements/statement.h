@@ -41,7 +41,6 @@
 #include "core/wide_string.h"
 #include "driver/reference_counted.h"
 #include "items/statement_interface.h"
-
 #include "kq230/parse_direction.h"
 #include "statements/statement_sql.h"
 
