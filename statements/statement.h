@@ -112,8 +112,13 @@ class CNAStatement : public CNAStatementBase {
   CNAConnectionDescription* pclGetConnection() const { return m_pclConnection; }
   CNAError* pclGetError() const { return m_pclError; }
   CNAStatementsDataAccess* pclGetDataAccessNoRef() const { return m_pclDataAccess; }
-  // The data access lets the statement go: no call back any more.
-  void DetachDataAccess() { m_pclDataAccess = nullptr; }
+  // The data access lets the statement go: no call back any more, and no
+  // use of its record or description, which go with it.
+  void DetachDataAccess() {
+    m_pclDataAccess = nullptr;
+    m_pclRecord = nullptr;
+    m_piSource = nullptr;
+  }
 
   // ---- Lifecycle, execution and fetching (statement.cc, statement_fetch.cc)
   // Close, no longer positioned, the command released.

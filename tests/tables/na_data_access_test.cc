@@ -163,6 +163,11 @@ TEST_F(DataAccessTest, ClosingLetsEveryStatementGo) {
   EXPECT_EQ(p->pclGetCurrentStatementNoRef(), nullptr);
   EXPECT_EQ(pclByName->nGetRefCount(), 1) << "the data access gave its reference back";
   EXPECT_EQ(pclByName->pclGetDataAccessNoRef(), nullptr) << "no call back into the data access";
+  EXPECT_EQ(pclByName->pclGetRecordNoRef(), nullptr) << "the record went with the data access";
+  // Whatever the holder still asks of it fails cleanly.
+  EXPECT_EQ(pclByName->bExecute(0, 1), 1) << "no command: nothing to run";
+  EXPECT_EQ(pclByName->bFetch(NA_PARSE_FIRST, 0, 1, nullptr), 1);
+  EXPECT_EQ(pclByName->HEndehors(), 1);
   EXPECT_EQ(pclByName->nRelease(), 0);
 
   // Opened again, it starts with no statement; its release lets the new
