@@ -78,6 +78,19 @@ class CommandParsedClausesTest : public BoundFrameworkTest {
     p->nExternalRelease();
   }
 
+  // A command (one reference, the caller's) over the parse, which the
+  // digest it makes takes over (released at the end of the test).
+  CNACommand* CommandOnParse(CStandInSQLInfo* piInfo) {
+    CSQLParserInfo* pclInfo = new CSQLParserInfo(m_pclError, piInfo, nullptr, 0);
+    pclInfo->AddRef();
+    piInfo->Release();
+    m_digests.push_back(pclInfo);
+    CNACommand* pclCommand = new CNACommand(m_pclError, m_pclConnection);
+    pclCommand->AddRef();
+    pclCommand->_SetSQLParserInfo(pclInfo);
+    return pclCommand;
+  }
+
   // A digest of the text, released at the end of the test.
   CSQLParserInfo* Digest(const wchar_t* pszText) {
     CStandInSQLParser clParser(m_pAnalysis.get());
@@ -196,13 +209,7 @@ TEST_F(CommandParsedClausesTest, AClauseEndAtOrPastTheTextsEndCopiesNoTail) {
     CStandInSQLInfo* piInfo = clParser.pclParse(q.c_str());
     ASSERT_NE(piInfo, nullptr);
     piInfo->m_nOrderByEnd = nEnd;
-    CSQLParserInfo* pclInfo = new CSQLParserInfo(m_pclError, piInfo, nullptr, 0);
-    pclInfo->AddRef();
-    piInfo->Release();
-    m_digests.push_back(pclInfo);
-    CNACommand* pclCommand = new CNACommand(m_pclError, m_pclConnection);
-    pclCommand->AddRef();
-    pclCommand->_SetSQLParserInfo(pclInfo);
+    CNACommand* pclCommand = CommandOnParse(piInfo);
     pclCommand->bComplete(L"X");
     EXPECT_EQ(pclCommand->bFormatEndOfQuery(), 1);
     EXPECT_EQ(std::wstring(pclCommand->pszGetOriginalSQL()), L"X");
@@ -323,13 +330,7 @@ TEST_F(CommandParsedClausesTest, AnOrderByItemOutsideTheQuerysTextIsRefusedNotLe
     auto* pParts = static_cast<CStandInParts*>(piInfo->piGetInfoRequete());
     ASSERT_EQ(pParts->m_orders.size(), 1u);
     pParts->m_orders[0]->m_pos = StandInPosition(c.start, c.end);
-    CSQLParserInfo* pclInfo = new CSQLParserInfo(m_pclError, piInfo, nullptr, 0);
-    pclInfo->AddRef();
-    piInfo->Release();
-    m_digests.push_back(pclInfo);
-    CNACommand* pclCommand = new CNACommand(m_pclError, m_pclConnection);
-    pclCommand->AddRef();
-    pclCommand->_SetSQLParserInfo(pclInfo);
+    CNACommand* pclCommand = CommandOnParse(piInfo);
     m_pclError->Reset();
     EXPECT_EQ(pclCommand->bFormatORDERBY(0, 1), 0);
     EXPECT_EQ(m_pclError->dwGetErrorId(), 44u);
