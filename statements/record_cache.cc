@@ -1,4 +1,5 @@
 #include "statements/record_cache.h"
+#include "statements/row_numbers.h"
 
 #include <algorithm>
 #include <climits>
@@ -131,18 +132,6 @@ struct RowWriter {
     n += nUnits;
   }
 };
-
-long long llSaturatedAdd(long long a, long long b) {
-  long long r;
-  if (__builtin_add_overflow(a, b, &r)) return b > 0 ? LLONG_MAX : LLONG_MIN;
-  return r;
-}
-
-long long llSaturatedSub(long long a, long long b) {
-  long long r;
-  if (__builtin_sub_overflow(a, b, &r)) return b < 0 ? LLONG_MAX : LLONG_MIN;
-  return r;
-}
 
 }  // namespace
 

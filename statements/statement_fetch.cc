@@ -16,6 +16,7 @@
 #include "statements/record_buffer.h"
 #include "statements/record_cache.h"
 #include "statements/record_id.h"
+#include "statements/row_numbers.h"
 #include "statements/statement.h"
 #include "statements/statements_data_access_interface.h"
 #include "values/any.h"
@@ -235,7 +236,12 @@ int CNAStatement::_RestaureRecordFromCache(long long llRow) {
   int nState = 0;
   if (m_pclCache->eGetAt(llRow, pclBuffer, &nState) != RCS_OK) return 0;
   pclOriginal->SetState(nState);
-  if (!m_pclRecord->bCopyOriginalRecordToCurrentRecord()) return 0;
+  // The current row takes the original's buffer, state and identifier; its
+  // memos come from the cache below, so the original's memo holders are not
+  // copied first only to be overwritten.
+  if (!pclCurrent->bCopyNAZBRecord(pclOriginal->pclGetNAZBRecord())) return 0;
+  pclCurrent->SetState(nState);
+  pclCurrent->bShareRecordID(pclOriginal->pclGetRecordIdNoRef());
   // Memos come back into the holders of the current row.
   const int nMemos = pclCurrent->nGetMemoCount();
   for (int i = 0; i < nMemos; ++i) {
@@ -260,9 +266,9 @@ int CNAStatement::_RestaureRecordFromCache(long long llRow) {
 int CNAStatement::_bFetch(eNA_PARSEDIRECTION eDirection, long long llStep) {
   if (llStep == 0) eDirection = NA_PARSE_CURRENT;
   if (llStep < 0) {
-    // A negative step goes the other way.
-    if (llStep == LLONG_MIN) return 0;
-    llStep = -llStep;
+    // A negative step goes the other way (the most negative one as far as
+    // a step can go).
+    llStep = llStep == LLONG_MIN ? LLONG_MAX : -llStep;
     eDirection = eDirection == NA_PARSE_NEXT       ? NA_PARSE_PREVIOUS
                  : eDirection == NA_PARSE_PREVIOUS ? NA_PARSE_NEXT
                  : eDirection == NA_PARSE_FIRST    ? NA_PARSE_LAST
@@ -301,7 +307,7 @@ int CNAStatement::_bMoveUncached(eNA_PARSEDIRECTION eDirection, long long llStep
   if (!m_bWindowOpen || m_pclStatementSQL->llGetRowCount() < 0) return 1;
   long long llTarget = -1;
   switch (eDirection) {
-    case NA_PARSE_FIRST: llTarget = _llFirstRowOfCommand() - 1 + llStep; break;
+    case NA_PARSE_FIRST: llTarget = llSaturatedAdd(_llFirstRowOfCommand() - 1, llStep); break;
     case NA_PARSE_LAST: {
       // The end of the whole result: the windows after this one first.
       long long llEnd = m_llWindowBase + m_pclStatementSQL->llGetRowCount();
@@ -309,13 +315,14 @@ int CNAStatement::_bMoveUncached(eNA_PARSEDIRECTION eDirection, long long llStep
         if (!_bRunWindow(llEnd)) return 0;
         llEnd = m_llWindowBase + m_pclStatementSQL->llGetRowCount();
       }
-      llTarget = llEnd - llStep;
+      llTarget = llSaturatedSub(llEnd, llStep);
       break;
     }
     case NA_PARSE_NEXT:
-      llTarget = (m_bMovedSinceExecute ? m_llCurrentRow : _llFirstRowOfCommand() - 1) + llStep;
+      llTarget = llSaturatedAdd(m_bMovedSinceExecute ? m_llCurrentRow : _llFirstRowOfCommand() - 1,
+                                llStep);
       break;
-    case NA_PARSE_PREVIOUS: llTarget = m_llCurrentRow - llStep; break;
+    case NA_PARSE_PREVIOUS: llTarget = llSaturatedSub(m_llCurrentRow, llStep); break;
     default:
       if (m_llCurrentRow < 0) return 1;
       llTarget = m_llCurrentRow;
@@ -387,13 +394,13 @@ int CNAStatement::_bMoveCached(eNA_PARSEDIRECTION eDirection, long long llStep) 
       if (!bExtend(&bProgress)) return 0;
       if (!bProgress) break;
     }
-    llTarget = m_pclCache->llGetEndRow() - llStep;
+    llTarget = llSaturatedSub(m_pclCache->llGetEndRow(), llStep);
   } else if (eDirection == NA_PARSE_CURRENT) {
     if (m_llCurrentRow < 0) return 1;
     llTarget = m_llCurrentRow;
   } else if (eDirection == NA_PARSE_FIRST ||
              (eDirection == NA_PARSE_NEXT && !m_bMovedSinceExecute)) {
-    llTarget = _llFirstRowOfCommand() - 1 + llStep;
+    llTarget = llSaturatedAdd(_llFirstRowOfCommand() - 1, llStep);
   } else {
     llTarget = m_pclCache->nGetPosition(m_llCurrentRow, eDirection, llStep);
   }

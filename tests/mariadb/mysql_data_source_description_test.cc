@@ -28,17 +28,6 @@ namespace {
 [[maybe_unused]] const bool gbClientLibraryKept =
     kq230::test_support::KeepClientLibraryForTheProgram();
 
-// The text of a language value as UTF-8; "NULL" for NULL.
-std::string ValueText(const CAny& v) {
-  if (v.bIsNull()) return "NULL";
-  CAny copy(v);
-  CXYString<wchar_t> s;
-  copy.__nFillString(s, nullptr);
-  std::string r = Utf8(s.pszGet());
-  s.ReleaseDynStr();
-  return r;
-}
-
 class MySQLDataSourceDescription : public DriverServerTest {
  protected:
   MySQLDataSourceDescription() : DriverServerTest(L"Connection=descriptions") {}

@@ -31,17 +31,6 @@ namespace {
 [[maybe_unused]] const bool gbClientLibraryKept =
     kq230::test_support::KeepClientLibraryForTheProgram();
 
-// The text of a language value as UTF-8; "NULL" for NULL.
-std::string ValueText(const CAny& v) {
-  if (v.bIsNull()) return "NULL";
-  CAny copy(v);
-  CXYString<wchar_t> s;
-  copy.__nFillString(s, nullptr);
-  std::string r = Utf8(s.pszGet());
-  s.ReleaseDynStr();
-  return r;
-}
-
 // An ASCII text as wide text.
 std::wstring Widen(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
 

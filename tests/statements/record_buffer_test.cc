@@ -22,6 +22,7 @@
 #include "statements/record_value.h"
 #include "statements/statement.h"
 #include "tests/support/heap_call_count.h"
+#include "tests/support/standin_items.h"
 #include "tests/values/bound_values.h"
 #include "values/any.h"
 #include "values/date_time_base.h"
@@ -30,25 +31,7 @@
 namespace kqtest {
 namespace {
 
-StandInItemDecl Item(const wchar_t* name, int type, int size, int dimension = 1) {
-  StandInItemDecl d;
-  d.name = name;
-  d.type = type;
-  d.size = size;
-  d.dimension = dimension;
-  return d;
-}
-
-// A stand-in description, released at scope end.
-struct Source {
-  explicit Source(const std::vector<StandInItemDecl>& items)
-      : p(CStandInDescription::pclNew(L"file", items, 12)) {}
-  ~Source() {
-    if (p != nullptr) p->nExternalRelease();
-  }
-  INAItemDescription* Item(int i) const { return p->pclGetItem(i); }
-  CStandInDescription* p;
-};
+using Source = StandInSource;
 
 class RecordBufferTest : public BoundValuesTest {
  protected:
@@ -61,7 +44,7 @@ class RecordBufferTest : public BoundValuesTest {
 TEST_F(RecordBufferTest, TheFlagFieldHoldsOneBitPerPhysicalItemBeforeTheValues) {
   for (int nItems : {0, 1, 8, 9, 17}) {
     std::vector<StandInItemDecl> items;
-    for (int i = 0; i < nItems; ++i) items.push_back(Item((L"i" + std::to_wstring(i)).c_str(), NA_IT_I4, 4));
+    for (int i = 0; i < nItems; ++i) items.push_back(ItemDecl((L"i" + std::to_wstring(i)).c_str(), NA_IT_I4, 4));
     Source src(items);
     CNAZBRecord buffer;
     ASSERT_EQ(buffer.bInit(src.p, INIT_ZEROED), 1);
@@ -78,7 +61,7 @@ TEST_F(RecordBufferTest, TheFlagFieldHoldsOneBitPerPhysicalItemBeforeTheValues) 
 
 TEST_F(RecordBufferTest, DefinedBitsFollowAReferenceModelOverRandomOperations) {
   std::vector<StandInItemDecl> items;
-  for (int i = 0; i < 21; ++i) items.push_back(Item((L"i" + std::to_wstring(i)).c_str(), NA_IT_I2, 2));
+  for (int i = 0; i < 21; ++i) items.push_back(ItemDecl((L"i" + std::to_wstring(i)).c_str(), NA_IT_I2, 2));
   Source src(items);
   CNAZBRecord buffer;
   ASSERT_EQ(buffer.bInit(src.p, INIT_ZEROED), 1);
@@ -99,9 +82,9 @@ TEST_F(RecordBufferTest, DefinedBitsFollowAReferenceModelOverRandomOperations) {
 }
 
 TEST_F(RecordBufferTest, RawStoresFollowTheItemType) {
-  Source src({Item(L"text", NA_IT_TEXTE, 10), Item(L"bin", NA_IT_BINAIRE, 10),
-              Item(L"uni", NA_IT_UNICODE, 8), Item(L"num", NA_IT_I4, 4),
-              Item(L"memo", NA_IT_MEMOTEXTE, 8)});
+  Source src({ItemDecl(L"text", NA_IT_TEXTE, 10), ItemDecl(L"bin", NA_IT_BINAIRE, 10),
+              ItemDecl(L"uni", NA_IT_UNICODE, 8), ItemDecl(L"num", NA_IT_I4, 4),
+              ItemDecl(L"memo", NA_IT_MEMOTEXTE, 8)});
   CNAZBRecord buffer;
   ASSERT_EQ(buffer.bInit(src.p, INIT_ZEROED), 1);
 
@@ -140,9 +123,9 @@ TEST_F(RecordBufferTest, RawStoresFollowTheItemType) {
 }
 
 TEST_F(RecordBufferTest, LanguageValuesGoInAndComeBackThroughTheItemsStorage) {
-  Source src({Item(L"text", NA_IT_TEXTE, 11), Item(L"num", NA_IT_I4, 4), Item(L"real", NA_IT_R8, 8),
-              Item(L"uni", NA_IT_UNICODE, 22), Item(L"day", NA_IT_DATE8, 9),
-              Item(L"arr", NA_IT_I2, 2, 3)});
+  Source src({ItemDecl(L"text", NA_IT_TEXTE, 11), ItemDecl(L"num", NA_IT_I4, 4), ItemDecl(L"real", NA_IT_R8, 8),
+              ItemDecl(L"uni", NA_IT_UNICODE, 22), ItemDecl(L"day", NA_IT_DATE8, 9),
+              ItemDecl(L"arr", NA_IT_I2, 2, 3)});
   CNAZBRecord buffer;
   ASSERT_EQ(buffer.bInit(src.p, INIT_ZEROED), 1);
   struct Case {
@@ -193,8 +176,8 @@ TEST_F(RecordBufferTest, LanguageValuesGoInAndComeBackThroughTheItemsStorage) {
 }
 
 TEST_F(RecordBufferTest, AnItemOfAnotherLayoutIsNeverWrittenOrReadOutsideTheBuffer) {
-  Source small({Item(L"a", NA_IT_I4, 4)});
-  Source big({Item(L"a", NA_IT_I4, 4), Item(L"b", NA_IT_TEXTE, 4000)});
+  Source small({ItemDecl(L"a", NA_IT_I4, 4)});
+  Source big({ItemDecl(L"a", NA_IT_I4, 4), ItemDecl(L"b", NA_IT_TEXTE, 4000)});
   CNAZBRecord buffer;
   ASSERT_EQ(buffer.bInit(small.p, INIT_ZEROED), 1);
   INAItemDescription* piForeign = big.Item(1);
@@ -210,7 +193,7 @@ TEST_F(RecordBufferTest, AnItemOfAnotherLayoutIsNeverWrittenOrReadOutsideTheBuff
 }
 
 TEST_F(RecordBufferTest, ClonesAndCopiesKeepTheLayoutAndTheBytes) {
-  Source src({Item(L"a", NA_IT_I4, 4), Item(L"b", NA_IT_TEXTE, 6)});
+  Source src({ItemDecl(L"a", NA_IT_I4, 4), ItemDecl(L"b", NA_IT_TEXTE, 6)});
   CNAZBRecord buffer;
   ASSERT_EQ(buffer.bInit(src.p, INIT_ZEROED), 1);
   buffer.vSetItemValue(src.Item(1), reinterpret_cast<const unsigned char*>("abc"), 3, -1);
@@ -232,7 +215,7 @@ class CountedId : public CNARecordIdBase {
 };
 
 TEST_F(RecordBufferTest, RecordValuesCloneTheirBufferShareTheirIdentifierAndCopyMemos) {
-  Source src({Item(L"a", NA_IT_I4, 4), Item(L"m", NA_IT_MEMOTEXTE, 8)});
+  Source src({ItemDecl(L"a", NA_IT_I4, 4), ItemDecl(L"m", NA_IT_MEMOTEXTE, 8)});
   CNAError* pclError = new CNAError;
   pclError->AddRef();
   CNAZBRecord tpl;
@@ -374,7 +357,7 @@ TEST(RecordBufferBoundary, EveryOperationSitsInItsSlot) {
 
 TEST_F(RecordBufferTest, TheFieldsSitWhereTheServerReadsThem) {
   std::vector<StandInItemDecl> items;
-  for (int i = 0; i < 9; ++i) items.push_back(Item((L"i" + std::to_wstring(i)).c_str(), NA_IT_I4, 4));
+  for (int i = 0; i < 9; ++i) items.push_back(ItemDecl((L"i" + std::to_wstring(i)).c_str(), NA_IT_I4, 4));
   Source src(items);
   CNAZBRecord buffer;
   ASSERT_EQ(buffer.bInit(src.p, INIT_ZEROED), 1);
@@ -443,7 +426,7 @@ TEST_F(RecordBufferTest, RawStoresTakeWhatTheSourceAndTheSlotBothHoldAndZeroTheR
     SCOPED_TRACE(k.name);
     // The item last in the record: a read or write past its slot leaves the
     // block.
-    Source src({Item(L"before", NA_IT_I2, 2), Item(L"it", k.type, k.size)});
+    Source src({ItemDecl(L"before", NA_IT_I2, 2), ItemDecl(L"it", k.type, k.size)});
     CNAZBRecord buffer;
     ASSERT_EQ(buffer.bInit(src.p, INIT_ZEROED), 1);
     // A former value fills the slot: nothing of it may stay behind.
@@ -457,7 +440,7 @@ TEST_F(RecordBufferTest, RawStoresTakeWhatTheSourceAndTheSlotBothHoldAndZeroTheR
 }
 
 TEST_F(RecordBufferTest, ANonBmpCharacterAtTheSlotsEndComesBackWhole) {
-  Source src({Item(L"u", NA_IT_UNICODE, 8), Item(L"odd", NA_IT_TEXTE, 1), Item(L"v", NA_IT_UNICODE, 8)});
+  Source src({ItemDecl(L"u", NA_IT_UNICODE, 8), ItemDecl(L"odd", NA_IT_TEXTE, 1), ItemDecl(L"v", NA_IT_UNICODE, 8)});
   CNAZBRecord buffer;
   ASSERT_EQ(buffer.bInit(src.p, INIT_ZEROED), 1);
   for (int i : {0, 2}) {  // the second slot starts at an odd offset
@@ -471,7 +454,7 @@ TEST_F(RecordBufferTest, ANonBmpCharacterAtTheSlotsEndComesBackWhole) {
 }
 
 TEST_F(RecordBufferTest, AnEightBitTextFillingItsSlotIsReadNoFurther) {
-  Source src({Item(L"n", NA_IT_I4, 4), Item(L"t", NA_IT_TEXTE, 6)});
+  Source src({ItemDecl(L"n", NA_IT_I4, 4), ItemDecl(L"t", NA_IT_TEXTE, 6)});
   CNAZBRecord buffer;
   ASSERT_EQ(buffer.bInit(src.p, INIT_ZEROED), 1);
   // No terminator anywhere: the slot ends the block.
@@ -485,7 +468,7 @@ TEST_F(RecordBufferTest, AnEightBitTextFillingItsSlotIsReadNoFurther) {
 
 TEST_F(RecordBufferTest, MemoMarksAreEightBytesWhateverTheMemosType) {
   for (int type : {NA_IT_MEMOTEXTE, NA_IT_MEMOBINAIRE, NA_IT_MEMOUNICODE}) {
-    Source src({Item(L"m", type, 8)});
+    Source src({ItemDecl(L"m", type, 8)});
     CNAZBRecord buffer;
     ASSERT_EQ(buffer.bInit(src.p, INIT_ZEROED), 1);
     buffer.SetItemValueDefined(src.Item(0), 0);
@@ -499,7 +482,7 @@ TEST_F(RecordBufferTest, MemoMarksAreEightBytesWhateverTheMemosType) {
 }
 
 TEST_F(RecordBufferTest, ATableOfMarksSetsTheGivenBitsAndClearsTheNullOnes) {
-  Source src({Item(L"a", NA_IT_I4, 4), Item(L"m", NA_IT_MEMOTEXTE, 8), Item(L"c", NA_IT_I2, 2)});
+  Source src({ItemDecl(L"a", NA_IT_I4, 4), ItemDecl(L"m", NA_IT_MEMOTEXTE, 8), ItemDecl(L"c", NA_IT_I2, 2)});
   CNAZBRecord buffer;
   ASSERT_EQ(buffer.bInit(src.p, INIT_ZEROED), 1);
   unsigned char aby[14];
@@ -519,7 +502,7 @@ TEST_F(RecordBufferTest, ATableOfMarksSetsTheGivenBitsAndClearsTheNullOnes) {
 // Language values
 
 TEST_F(RecordBufferTest, ADateTimeGivesATimeItemItsTimeOfDay) {
-  Source src({Item(L"h", NA_IT_HEURE, 10)});
+  Source src({ItemDecl(L"h", NA_IT_HEURE, 10)});
   CNAZBRecord buffer;
   ASSERT_EQ(buffer.bInit(src.p, INIT_ZEROED), 1);
   CDateTime clDate;
@@ -541,7 +524,7 @@ TEST_F(RecordBufferTest, ADateTimeGivesATimeItemItsTimeOfDay) {
 }
 
 TEST_F(RecordBufferTest, ADecimalIsStoredAtTheItemsPrecisionAndScale) {
-  StandInItemDecl d = Item(L"d", NA_IT_DECIMAL, 18);
+  StandInItemDecl d = ItemDecl(L"d", NA_IT_DECIMAL, 18);
   d.integerDigits = 5;
   d.decimalDigits = 2;
   Source src({d});
@@ -566,8 +549,8 @@ TEST_F(RecordBufferTest, ADecimalIsStoredAtTheItemsPrecisionAndScale) {
 // Whole buffers
 
 TEST_F(RecordBufferTest, ACopyFromAShorterBufferNeverReadsPastIt) {
-  Source small({Item(L"a", NA_IT_I4, 4)});
-  Source big({Item(L"a", NA_IT_I4, 4), Item(L"b", NA_IT_TEXTE, 12)});
+  Source small({ItemDecl(L"a", NA_IT_I4, 4)});
+  Source big({ItemDecl(L"a", NA_IT_I4, 4), ItemDecl(L"b", NA_IT_TEXTE, 12)});
   CNAZBRecord shortOne;
   CNAZBRecord longOne;
   ASSERT_EQ(shortOne.bInit(small.p, INIT_ZEROED), 1);
@@ -584,7 +567,7 @@ TEST_F(RecordBufferTest, TheSerialisedFormComesBackAsAnEqualBuffer) {
   for (int nItems : {0, 8, 9}) {
     SCOPED_TRACE(nItems);
     std::vector<StandInItemDecl> items;
-    for (int i = 0; i < nItems; ++i) items.push_back(Item((L"i" + std::to_wstring(i)).c_str(), NA_IT_I2, 2));
+    for (int i = 0; i < nItems; ++i) items.push_back(ItemDecl((L"i" + std::to_wstring(i)).c_str(), NA_IT_I2, 2));
     Source src(items);
     CNAZBRecord buffer;
     ASSERT_EQ(buffer.bInit(src.p, INIT_ZEROED), 1);
@@ -611,7 +594,7 @@ TEST_F(RecordBufferTest, TheSerialisedFormComesBackAsAnEqualBuffer) {
 }
 
 TEST_F(RecordBufferTest, DisagreeingCountersAreRefusedAndNothingIsReadPastTheForm) {
-  Source src({Item(L"a", NA_IT_I4, 4), Item(L"b", NA_IT_I2, 2)});
+  Source src({ItemDecl(L"a", NA_IT_I4, 4), ItemDecl(L"b", NA_IT_I2, 2)});
   CNAZBRecord buffer;
   ASSERT_EQ(buffer.bInit(src.p, INIT_ZEROED), 1);
   buffer.SetItemValue(src.Item(1), reinterpret_cast<const unsigned char*>("\x05\x06"), 2);
@@ -660,9 +643,9 @@ TEST_F(RecordBufferTest, DisagreeingCountersAreRefusedAndNothingIsReadPastTheFor
 }
 
 TEST_F(RecordBufferTest, StoresReadsMarksAndCopiesCallNoAllocator) {
-  Source src({Item(L"t", NA_IT_TEXTE, 12), Item(L"b", NA_IT_BINAIRE, 10), Item(L"u", NA_IT_UNICODE, 9),
-              Item(L"n", NA_IT_I4, 4), Item(L"m", NA_IT_MEMOTEXTE, 8), Item(L"r", NA_IT_R8, 8),
-              Item(L"x", NA_IT_UNICODE, 2000)});
+  Source src({ItemDecl(L"t", NA_IT_TEXTE, 12), ItemDecl(L"b", NA_IT_BINAIRE, 10), ItemDecl(L"u", NA_IT_UNICODE, 9),
+              ItemDecl(L"n", NA_IT_I4, 4), ItemDecl(L"m", NA_IT_MEMOTEXTE, 8), ItemDecl(L"r", NA_IT_R8, 8),
+              ItemDecl(L"x", NA_IT_UNICODE, 2000)});
   CNAZBRecord buffer;
   CNAZBRecord other;
   ASSERT_EQ(buffer.bInit(src.p, INIT_ZEROED), 1);
@@ -744,10 +727,10 @@ class AnyAccess final : public IStandInValueAccess {
 TEST_F(RecordBufferTest, AnEnumerationItemAsksItsObjectForTheCodeAndBack) {
   AnyAccess access;
   CStandInEnumeration* pclEnum = CStandInEnumeration::pclNew({L"RED", L"GREEN", L"BLUE"}, &access);
-  StandInItemDecl d = Item(L"e", NA_IT_ENUMERATION, 4);
+  StandInItemDecl d = ItemDecl(L"e", NA_IT_ENUMERATION, 4);
   d.enumeration = pclEnum;
   {
-    Source src({Item(L"odd", NA_IT_TEXTE, 1), d});
+    Source src({ItemDecl(L"odd", NA_IT_TEXTE, 1), d});
     CNAZBRecord buffer;
     ASSERT_EQ(buffer.bInit(src.p, INIT_ZEROED), 1);
     CAny v;
@@ -782,7 +765,7 @@ TEST_F(RecordBufferTest, ACombinationItemAsksItsObjectForItsBytesAndBack) {
   AnyAccess access;
   CStandInCombination* pclComb =
       CStandInCombination::pclNew({L"A", L"B", L"C", L"D", L"E", L"F", L"G", L"H", L"I"}, &access);
-  StandInItemDecl d = Item(L"c", NA_IT_COMBINAISON, 2);
+  StandInItemDecl d = ItemDecl(L"c", NA_IT_COMBINAISON, 2);
   d.combination = pclComb;
   {
     Source src({d});

@@ -19,30 +19,13 @@
 #include "statements/record_buffer.h"
 #include "statements/record_cache.h"
 #include "tests/support/heap_call_count.h"
+#include "tests/support/standin_items.h"
 
 
 namespace kqtest {
 namespace {
 
-StandInItemDecl Item(const wchar_t* name, int type, int size, int dimension = 1) {
-  StandInItemDecl d;
-  d.name = name;
-  d.type = type;
-  d.size = size;
-  d.dimension = dimension;
-  return d;
-}
-
-// A stand-in description, released at scope end.
-struct Source {
-  explicit Source(const std::vector<StandInItemDecl>& items)
-      : p(CStandInDescription::pclNew(L"file", items, 12)) {}
-  ~Source() {
-    if (p != nullptr) p->nExternalRelease();
-  }
-  INAItemDescription* Item(int i) const { return p->pclGetItem(i); }
-  CStandInDescription* p;
-};
+using Source = StandInSource;
 
 using Bytes = std::vector<unsigned char>;
 
@@ -137,12 +120,12 @@ class RecordCacheTest : public ::testing::Test {
 
 // Every kind of slot the cache packs differently, and the fixed-width ones.
 std::vector<StandInItemDecl> EveryKindOfItem() {
-  return {Item(L"text", NA_IT_TEXTE, 12),    Item(L"bin", NA_IT_BINAIRE, 10),
-          Item(L"uni", NA_IT_UNICODE, 12),   Item(L"num", NA_IT_I4, 4),
-          Item(L"real", NA_IT_R8, 8),        Item(L"big", NA_IT_I8, 8),
-          Item(L"day", NA_IT_DATE8, 9),      Item(L"memo", NA_IT_MEMOTEXTE, 8),
-          Item(L"blob", NA_IT_MEMOBINAIRE, 8), Item(L"arr", NA_IT_TEXTE, 4, 3),
-          Item(L"odd", NA_IT_UNICODE, 7),    Item(L"dec", NA_IT_DECIMAL, 17)};
+  return {ItemDecl(L"text", NA_IT_TEXTE, 12),    ItemDecl(L"bin", NA_IT_BINAIRE, 10),
+          ItemDecl(L"uni", NA_IT_UNICODE, 12),   ItemDecl(L"num", NA_IT_I4, 4),
+          ItemDecl(L"real", NA_IT_R8, 8),        ItemDecl(L"big", NA_IT_I8, 8),
+          ItemDecl(L"day", NA_IT_DATE8, 9),      ItemDecl(L"memo", NA_IT_MEMOTEXTE, 8),
+          ItemDecl(L"blob", NA_IT_MEMOBINAIRE, 8), ItemDecl(L"arr", NA_IT_TEXTE, 4, 3),
+          ItemDecl(L"odd", NA_IT_UNICODE, 7),    ItemDecl(L"dec", NA_IT_DECIMAL, 17)};
 }
 
 TEST_F(RecordCacheTest, EveryItemTypeReadsBackByteForByte) {
@@ -241,7 +224,7 @@ TEST_F(RecordCacheTest, EveryItemTypeReadsBackByteForByte) {
 }
 
 TEST_F(RecordCacheTest, TextAndUnicodeSlotsTakeOnlyTheirUsedBytes) {
-  Source src({Item(L"t", NA_IT_TEXTE, 200), Item(L"u", NA_IT_UNICODE, 200), Item(L"n", NA_IT_I4, 4)});
+  Source src({ItemDecl(L"t", NA_IT_TEXTE, 200), ItemDecl(L"u", NA_IT_UNICODE, 200), ItemDecl(L"n", NA_IT_I4, 4)});
   CNARecordCache cache;
   ASSERT_EQ(cache.eInit(src.p), RCS_OK);
   CNAZBRecord r;
@@ -263,7 +246,7 @@ TEST_F(RecordCacheTest, TextAndUnicodeSlotsTakeOnlyTheirUsedBytes) {
 }
 
 TEST_F(RecordCacheTest, ARowThatWouldStraddleAChunkStartsTheNextOne) {
-  Source src({Item(L"t", NA_IT_TEXTE, 60000), Item(L"m", NA_IT_MEMOTEXTE, 8)});
+  Source src({ItemDecl(L"t", NA_IT_TEXTE, 60000), ItemDecl(L"m", NA_IT_MEMOTEXTE, 8)});
   CNARecordCache cache;
   ASSERT_EQ(cache.eInit(src.p), RCS_OK);
   CNAZBRecord r;
@@ -300,7 +283,7 @@ TEST_F(RecordCacheTest, ARowThatWouldStraddleAChunkStartsTheNextOne) {
 }
 
 TEST_F(RecordCacheTest, ARowFillingAWholeChunkFitsAndOneByteMoreIsRefused) {
-  Source src({Item(L"n", NA_IT_I4, 4), Item(L"m", NA_IT_MEMOBINAIRE, 8)});
+  Source src({ItemDecl(L"n", NA_IT_I4, 4), ItemDecl(L"m", NA_IT_MEMOBINAIRE, 8)});
   CNARecordCache cache;
   ASSERT_EQ(cache.eInit(src.p), RCS_OK);
   CNAZBRecord r;
@@ -333,7 +316,7 @@ TEST_F(RecordCacheTest, ARowFillingAWholeChunkFitsAndOneByteMoreIsRefused) {
 }
 
 TEST_F(RecordCacheTest, TheIndexGrowsByBlocksOf500Rows) {
-  Source src({Item(L"n", NA_IT_I4, 4)});
+  Source src({ItemDecl(L"n", NA_IT_I4, 4)});
   CNARecordCache cache;
   ASSERT_EQ(cache.eInit(src.p), RCS_OK);
   CNAZBRecord r;
@@ -357,8 +340,8 @@ TEST_F(RecordCacheTest, TheIndexGrowsByBlocksOf500Rows) {
 }
 
 TEST_F(RecordCacheTest, StoringAndReadingRowsCallsNoAllocatorPerRow) {
-  Source src({Item(L"n", NA_IT_I4, 4), Item(L"t", NA_IT_TEXTE, 40), Item(L"u", NA_IT_UNICODE, 40),
-              Item(L"m", NA_IT_MEMOTEXTE, 8)});
+  Source src({ItemDecl(L"n", NA_IT_I4, 4), ItemDecl(L"t", NA_IT_TEXTE, 40), ItemDecl(L"u", NA_IT_UNICODE, 40),
+              ItemDecl(L"m", NA_IT_MEMOTEXTE, 8)});
   CNARecordCache cache;
   ASSERT_EQ(cache.eInit(src.p), RCS_OK);
   CNAZBRecord r;
@@ -401,7 +384,7 @@ TEST_F(RecordCacheTest, StoringAndReadingRowsCallsNoAllocatorPerRow) {
 }
 
 TEST_F(RecordCacheTest, EmptyingFromARowKeepsTheBlocksForTheRowsToCome) {
-  Source src({Item(L"n", NA_IT_I4, 4), Item(L"t", NA_IT_TEXTE, 40000)});
+  Source src({ItemDecl(L"n", NA_IT_I4, 4), ItemDecl(L"t", NA_IT_TEXTE, 40000)});
   CNARecordCache cache;
   ASSERT_EQ(cache.eInit(src.p), RCS_OK);
   CNAZBRecord r;
@@ -445,7 +428,7 @@ TEST_F(RecordCacheTest, EmptyingFromARowKeepsTheBlocksForTheRowsToCome) {
 }
 
 TEST_F(RecordCacheTest, TheCapRefusesTheRowThatWouldPassItAndTheCacheGoesOnFromTheCurrentRow) {
-  Source src({Item(L"n", NA_IT_I4, 4), Item(L"t", NA_IT_TEXTE, 20)});
+  Source src({ItemDecl(L"n", NA_IT_I4, 4), ItemDecl(L"t", NA_IT_TEXTE, 20)});
   CNARecordCache cache;
   ASSERT_EQ(cache.eInit(src.p), RCS_OK);
   EXPECT_EQ(cache.llGetByteCap(), kRecordCacheDefaultCap);
@@ -495,7 +478,7 @@ TEST_F(RecordCacheTest, TheCapRefusesTheRowThatWouldPassItAndTheCacheGoesOnFromT
 }
 
 TEST_F(RecordCacheTest, MustFetchAndOutOfRangeFollowTheRowsHeldAndTheCompleteFlag) {
-  Source src({Item(L"n", NA_IT_I4, 4)});
+  Source src({ItemDecl(L"n", NA_IT_I4, 4)});
   CNARecordCache cache;
   ASSERT_EQ(cache.eInit(src.p), RCS_OK);
   CNAZBRecord r;
@@ -534,7 +517,7 @@ TEST_F(RecordCacheTest, MustFetchAndOutOfRangeFollowTheRowsHeldAndTheCompleteFla
 }
 
 TEST_F(RecordCacheTest, IdentifiersFindTheirRowAmongCollisionsInSevenBuckets) {
-  Source src({Item(L"n", NA_IT_I4, 4)});
+  Source src({ItemDecl(L"n", NA_IT_I4, 4)});
   CNARecordCache cache;
   ASSERT_EQ(cache.eInit(src.p), RCS_OK);
   CNAZBRecord r;
@@ -592,8 +575,8 @@ TEST_F(RecordCacheTest, IdentifiersFindTheirRowAmongCollisionsInSevenBuckets) {
 }
 
 TEST_F(RecordCacheTest, BadInputIsATypedErrorAndChangesNothing) {
-  Source src({Item(L"n", NA_IT_I4, 4), Item(L"t", NA_IT_TEXTE, 8)});
-  Source other({Item(L"n", NA_IT_I4, 4)});
+  Source src({ItemDecl(L"n", NA_IT_I4, 4), ItemDecl(L"t", NA_IT_TEXTE, 8)});
+  Source other({ItemDecl(L"n", NA_IT_I4, 4)});
   CNARecordCache cache;
   CNAZBRecord r;
   ASSERT_EQ(r.bInit(src.p, INIT_ZEROED), 1);
@@ -681,9 +664,9 @@ struct ModelRow {
 };
 
 TEST_F(RecordCacheTest, RowsFollowAReferenceModelOverRandomOperations) {
-  Source src({Item(L"n", NA_IT_I4, 4), Item(L"t", NA_IT_TEXTE, 30), Item(L"b", NA_IT_BINAIRE, 12),
-              Item(L"u", NA_IT_UNICODE, 18), Item(L"m", NA_IT_MEMOTEXTE, 8), Item(L"r", NA_IT_R8, 8),
-              Item(L"a", NA_IT_UNICODE, 6, 3), Item(L"d", NA_IT_DATE8, 9)});
+  Source src({ItemDecl(L"n", NA_IT_I4, 4), ItemDecl(L"t", NA_IT_TEXTE, 30), ItemDecl(L"b", NA_IT_BINAIRE, 12),
+              ItemDecl(L"u", NA_IT_UNICODE, 18), ItemDecl(L"m", NA_IT_MEMOTEXTE, 8), ItemDecl(L"r", NA_IT_R8, 8),
+              ItemDecl(L"a", NA_IT_UNICODE, 6, 3), ItemDecl(L"d", NA_IT_DATE8, 9)});
   CNARecordCache cache;
   ASSERT_EQ(cache.eInit(src.p), RCS_OK);
   CNAZBRecord r;

@@ -6,6 +6,7 @@
 // a cache switched on after the execution, the server's errors (before the
 // rows and in the middle of a stream), an UPDATE that touches nothing, the
 // single-value reads and the row count.
+#include <climits>
 #include <optional>
 #include <string>
 #include <vector>
@@ -442,6 +443,33 @@ TEST_F(StatementFetchTest, MovesOfManyRowsLandOnTheClientsRowAcrossWindows) {
       ASSERT_EQ(s->HEndehors(), 0);
       EXPECT_EQ(s->llGetCurrentRow(), st.row);
       EXPECT_EQ(RecordRow(), rows[static_cast<size_t>(st.row)]);
+    }
+  }
+}
+
+TEST_F(StatementFetchTest, StepsOfAnySizeLandOutsideTheResultWithoutWrapping) {
+  struct Move {
+    eNA_PARSEDIRECTION e;
+    long long step;
+  };
+  const Move moves[] = {{NA_PARSE_NEXT, LLONG_MAX},     {NA_PARSE_PREVIOUS, LLONG_MAX},
+                        {NA_PARSE_FIRST, LLONG_MAX},    {NA_PARSE_LAST, LLONG_MAX},
+                        {NA_PARSE_NEXT, LLONG_MIN},     {NA_PARSE_FIRST, LLONG_MIN},
+                        {NA_PARSE_PREVIOUS, LLONG_MIN}, {NA_PARSE_LAST, -LLONG_MAX}};
+  for (int cached : {0, 1}) {
+    SCOPED_TRACE(cached ? "cached" : "not cached");
+    CNACommand* pclCommand = nullptr;
+    CNAStatement* s = Browse(L"id", 1, &pclCommand);
+    ASSERT_NE(pclCommand, nullptr);
+    if (cached) s->EnableCache(1);
+    ASSERT_EQ(s->bExecute(0, 1), 1) << ErrorDump();
+    for (const Move& m : moves) {
+      SCOPED_TRACE(std::to_string(m.e) + " by " + std::to_string(m.step));
+      ASSERT_EQ(s->bFetch(NA_PARSE_FIRST, 0, 1, nullptr), 1) << ErrorDump();
+      ASSERT_EQ(s->HEndehors(), 0);
+      m_pclError->Reset();
+      EXPECT_EQ(s->bFetch(m.e, 0, m.step, nullptr), 1) << ErrorDump();
+      EXPECT_EQ(s->HEndehors(), 1);
     }
   }
 }

@@ -17,6 +17,7 @@
 #include "core/counted_string.h"
 #include "host/harness/host_harness.h"
 #include "tests/support/bound_framework.h"
+#include "tests/support/utf8_reference.h"
 #include "values/any.h"
 #include "values/value_calc.h"
 #include "values/value_conversion.h"
@@ -162,6 +163,18 @@ inline std::wstring AsText(const CAny& v) {
   const wchar_t* psz = nullptr;
   c.pclGetIntern()->nGetPCWSTR(&psz);
   return psz != nullptr ? psz : L"";
+}
+
+// A value as the language writes it out (its string form), in UTF-8;
+// "NULL" for NULL.
+inline std::string ValueText(const CAny& v) {
+  if (v.bIsNull()) return "NULL";
+  CAny copy(v);
+  CXYString<wchar_t> s;
+  copy.__nFillString(s, nullptr);
+  std::string r = Utf8(s.pszGet());
+  s.ReleaseDynStr();
+  return r;
 }
 
 }  // namespace kqtest
