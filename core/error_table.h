@@ -12,7 +12,7 @@
 #include "core/module_info.h"
 
 // Number of rows of gstErrorDef76.
-inline constexpr uint32_t kErrorDefCount76 = 84;
+inline constexpr uint32_t kErrorDefCount76 = 86;
 
 // The table, in the order the error object searches it. Code 29 has two
 // identical rows; codes 3, 36 and 84 and above (but for 760101 and 760102)

@@ -357,6 +357,9 @@ class CNAConnectionDescription : public CInterf {
   int _bCheckClientLibraryWanted(CNAError* pclError);
 
   int64_t llGetCacheSize() const { return m_llCacheSize; }
+  // Replaces the cache size the extended parameters gave (rows per window
+  // of a browse; -2: about 1 MiB of rows).
+  void SetCacheSize(int64_t llRows) { m_llCacheSize = llRows; }
   int eGetCursorLocation() const { return m_eCursorLocation; }
   int nGetConnectionTimeout() const { return m_nConnectionTimeout; }
   int nGetCommandTimeout() const { return m_nCommandTimeout; }

@@ -18,6 +18,8 @@ bool SameName(const wchar_t* pszA, const wchar_t* pszB) {
 
 }  // namespace
 
+unsigned int CNAContext::s_dwEpoch = 0;
+
 CNAContext::CNAContext() {
   if (CNADriver::s_pclDriver != nullptr) {
     m_pclError = CNADriver::s_pclDriver->pclAllocError();
@@ -26,6 +28,7 @@ CNAContext::CNAContext() {
 }
 
 CNAContext::~CNAContext() {
+  g_NextEpoch();
   // Data accesses first: closing one may still report into the error.
   unsigned int nPos = 0;
   void* pValue = nullptr;
@@ -110,6 +113,7 @@ int CNAContext::RemoveDataAccess(INAContext* piContext, CNADataAccessBase* pclAc
   void* pValue = nullptr;
   if (!m_clDataAccesses.bGetElement(pKey, &pValue, nullptr) || pValue != pclAccess) return 0;
   m_clDataAccesses.bDeleteElement(pKey, &pValue, nullptr);
+  g_NextEpoch();
   pclAccess->SetContext(nullptr);
   pclAccess->nRelease();
   return 1;
@@ -117,6 +121,7 @@ int CNAContext::RemoveDataAccess(INAContext* piContext, CNADataAccessBase* pclAc
 
 void CNAContext::CloseAllDataAccess() {
   CNADriverLockFrame clFrame;
+  g_NextEpoch();
   unsigned int nPos = 0;
   void* pValue = nullptr;
   void* pKey = nullptr;

@@ -104,11 +104,23 @@ class CNAContext : public CInterf {
   // The context's error (no reference added); null when it could not be made.
   CNAError* pclGetError() const { return m_pclError; }
 
+  // ---- The lookup epoch
+  // A process-wide number that changes whenever a context loses a data
+  // access, is closed, or leaves the driver's table of contexts (after which
+  // the server may reuse its identifier). Whoever remembers "the data access
+  // of this (context identifier, data identifier)" between calls keeps the
+  // epoch with it and trusts the memory only while the epoch is unchanged.
+  // Read and changed under the driver lock.
+  static unsigned int g_dwGetEpoch() { return s_dwEpoch; }
+  static void g_NextEpoch() { ++s_dwEpoch; }
+
  private:
   // Finds the first data access on the connection for which the name getter
   // answers a text equal to pszName (without regard to case).
   CNADataAccessBase* _pclFindByName(CNAConnectionDescription* pclConnection,
                                     const wchar_t* pszName, bool bAlias);
+
+  static unsigned int s_dwEpoch;
 
   CNAError* m_pclError = nullptr;
   unsigned int m_dwContextID = kNoContextID;

@@ -192,6 +192,9 @@ void CNADriver::_Term() {
   while (m_clContexts.bParseTable(&nPos, 1, &pValue, &pKey))
     static_cast<CNAContext*>(pValue)->nRelease();
   m_clContexts.DeleteAll(7);
+  // A context that someone still holds outlives its registration: whatever
+  // was remembered under its identifier is stale for the next driver.
+  CNAContext::g_NextEpoch();
   // Table objects: the table's reference goes; one that the server still
   // holds lives on by its external count (and keeps its connection).
   m_pszTableMemoKey = nullptr;
@@ -879,6 +882,9 @@ int CNADriver::nReleaseContext(INAContext*, CNAContext* pclContext) {
   void* pValue = nullptr;
   if (!m_clContexts.bGetElement(pKey, &pValue, nullptr) || pValue != pclContext) return nLeft;
   m_clContexts.bDeleteElement(pKey, &pValue, nullptr);
+  // Its identifier is free for the server to reuse: what was remembered
+  // under it is stale now.
+  CNAContext::g_NextEpoch();
   pclContext->nRelease();
   return 0;
 }
@@ -1040,6 +1046,7 @@ int CNADriver::bCloseContext(INAContext* piContext) {
   if (pclContext == nullptr) return 0;
   pclContext->CloseAllDataAccess();
   pclContext->SetNextLogicalName(nullptr);
+  CNAContext::g_NextEpoch();
   nReleaseContext(piContext, pclContext);
   return 1;
 }

@@ -16,7 +16,7 @@ namespace {
 constexpr int kEmpty = 0, kIdAuto = 1, kTexte = 2, kI4 = 5, kR4 = 6, kR8 = 7, kDate6 = 10,
               kHeure = 11, kDate8 = 14, kMemoTexte = 15, kI8 = 19, kUI8 = 20, kUI4 = 22,
               kBinaire = 23, kDateTime = 24, kIdAuto4 = 28, kUnicode = 29, kMemoUnicode = 30,
-              kDecimal = 31;
+              kDecimal = 31, kMonetaire = 17;
 
 // Language type codes used here.
 constexpr unsigned short kVxPSTRA = 18;
@@ -192,6 +192,11 @@ int CNAItemDescription::bInit(const wchar_t* pszName, const wchar_t* pszSourceNa
 
   if (nType == kDateTime || nType == kHeure) {
     m_nDecimalDigits = nDecimalDigits;
+  } else if (nType == kMonetaire) {
+    // A DECIMAL the database holds as a currency keeps its scale: its values
+    // are shown with the database's decimals.
+    m_nIntegerDigits = nIntegerDigits > 0 ? nIntegerDigits : 0;
+    m_nDecimalDigits = nDecimalDigits > 0 ? nDecimalDigits : 0;
   } else if (nType == kDecimal) {
     int nNewType = kDecimal;
     unsigned int nSize = 0;
@@ -333,7 +338,7 @@ int CNAItemDescription::bChangeType(INAItemDescription* piOther, int bKeepAutoId
     m_nType = m_nType == kIdAuto ? kI8 : kI4;
     m_nIntegerDigits = 0;
     m_nDecimalDigits = 0;
-  } else if (m_nType == kDecimal) {
+  } else if (m_nType == kDecimal || m_nType == kMonetaire) {
     m_nIntegerDigits = piOther->nGetIntegerPart();
     m_nDecimalDigits = piOther->nGetDecimalPart();
   } else if (m_nType == kHeure || m_nType == kDateTime) {

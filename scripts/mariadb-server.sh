@@ -6,6 +6,13 @@
 #                                 database and user `kqtest` (who may also create
 #                                 `kqbench`, the benchmarks' data), facts in DIR/server.env
 #   mariadb-server.sh stop DIR    stops that server and removes what start made
+#   mariadb-server.sh kill DIR    kills that server outright (SIGKILL), as a crash
+#                                 would; data directory and facts stay
+#   mariadb-server.sh restart DIR starts the server of DIR again on its data, with
+#                                 the port, socket and password of DIR/server.env,
+#                                 which stays as it is (its KQ_MARIADB_PID still
+#                                 names the first server; DIR/mysqld.pid the
+#                                 running one)
 #
 # Starting again on a DIR whose server still runs stops that server and starts
 # anew: every run begins from an empty database and a new password, so no test
@@ -21,7 +28,7 @@ readonly PORT_ATTEMPTS=5
 
 die() { echo "mariadb-server.sh: $*" >&2; exit 1; }
 
-usage() { die "usage: mariadb-server.sh start|stop DIR"; }
+usage() { die "usage: mariadb-server.sh start|stop|kill|restart DIR"; }
 
 [ $# -eq 2 ] || usage
 command=$1
@@ -219,8 +226,52 @@ stop() {
   remove_files
 }
 
+# A crash, for the tests of what the driver does when its server goes away:
+# nothing is flushed or removed, so the server's own recovery runs on restart.
+kill_server() {
+  local pid
+  pid=$(running_pid) || die "no server of $datadir is running"
+  kill -KILL "$pid" 2>/dev/null || true
+  local deadline=$((SECONDS + STOP_TIMEOUT_S))
+  while kill -0 "$pid" 2>/dev/null; do
+    [ "$SECONDS" -lt "$deadline" ] || die "server $pid outlived KILL for ${STOP_TIMEOUT_S}s"
+    sleep 0.1
+  done
+  echo "mariadb-server.sh: server $pid killed; data kept in $datadir"
+}
+
+# The value of KEY in server.env (the facts start wrote).
+fact() {
+  sed -n "s/^$1=//p" "$envfile"
+}
+
+# The same server again: clients that kept the facts (port, socket, password)
+# reach it as before. A server of DIR that still runs is stopped first.
+restart() {
+  [ -s "$envfile" ] && [ -d "$datadir" ] || die "$dir holds no server that start made"
+  local port
+  port=$(fact KQ_MARIADB_PORT)
+  [[ $port =~ ^[0-9]+$ ]] || die "$envfile names no port"
+  [ "$(fact KQ_MARIADB_SOCKET)" = "$socket" ] || die "$envfile names another socket than $socket"
+  stop_server
+  mkdir -p "$dir/tmp"
+  local rc=0
+  launch "$port" || rc=$?
+  if [ "$rc" -ne 0 ]; then
+    [ "$rc" -ne 2 ] || echo "mariadb-server.sh: port $port is taken by another process" >&2
+    echo "---- $errlog" >&2
+    cat "$errlog" >&2 || true
+    die "server did not start again"
+  fi
+  local pid
+  pid=$(running_pid) || die "server answers but $pidfile names no server of $datadir"
+  echo "mariadb-server.sh: server $pid again on 127.0.0.1:$port and $socket; facts in $envfile"
+}
+
 case $command in
   start) start ;;
   stop) stop ;;
+  kill) kill_server ;;
+  restart) restart ;;
   *) usage ;;
 esac

@@ -17,6 +17,13 @@
 # demo table made here (INADriver::piGetTableDesc, as the server reads a
 # table's schema) and prints each item tab-separated: name, item type number,
 # size, key word, N (takes NULL) or -, V/S (virtual/stored computed) or -.
+#
+# Last, "kqhost browse" opens the demo table through INATable as the server
+# does and runs commands given on its standard input: it browses the table
+# forward and backward by its identifier and by a text key, and searches it
+# exactly and generically; each record read prints as the mariadb client
+# prints a row with --batch. The forward browse is then diffed with the
+# client's own rows for the same order.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -55,10 +62,42 @@ CREATE TABLE kqtest.kqhost_demo (
   UNIQUE KEY email_u (email),
   KEY email_m (email),
   UNIQUE KEY nick_u (nick)
-) ENGINE=InnoDB CHARACTER SET utf8mb4"
+) ENGINE=InnoDB CHARACTER SET utf8mb4;
+INSERT INTO kqtest.kqhost_demo (code, part, email, nick, price, label, created) VALUES
+  ('A001', 1, 'ann@example.com', 'ann', 1.50, 'first', '2024-01-02 03:04:05'),
+  ('A001', 2, 'bob@example.com', NULL, 2.25, 'tab\there', NULL),
+  ('B002', 1, 'cy@example.com', 'cé', NULL, 'third', '2023-12-31 23:59:59')"
 
 runner=$(sed -n 's/^KQ_I386_RUNNER:STRING=//p' build/CMakeCache.txt)
 KQ_MARIADB_ENV="$db_dir/server.env" KQ_HOST_LOCK_TABLE=kqhost_lock \
   $runner build/host/kqhost "$@"
 echo "run-host.sh: the description of kqhost_demo as the driver gives it to the server"
 KQ_MARIADB_ENV="$db_dir/server.env" $runner build/host/kqhost describe kqhost_demo "$@"
+
+echo "run-host.sh: kqhost_demo browsed and searched through kqhost's commands"
+browse_out=$(mktemp /tmp/kqhost-browse.XXXXXX)
+trap 'rm -f "$browse_out"; bash scripts/mariadb-server.sh stop "$db_dir" >/dev/null 2>&1 || true' EXIT
+browse_status=0
+$runner build/host/kqhost browse --env "$db_dir/server.env" "$@" >"$browse_out" 2>/dev/null <<'EOF' || browse_status=$?
+open kqhost_demo
+all id
+allback id
+all email
+seekexact email bob@example.com
+seek code B
+close
+EOF
+cat "$browse_out"
+[ "$browse_status" -eq 0 ] || echo "run-host.sh: kqhost reported failed commands (exit status $browse_status)"
+
+# The forward browse by identifier against the client's rows in that order.
+client_rows=$(mariadb --no-defaults --protocol=socket --socket="$socket" --user=root \
+  --default-character-set=utf8mb4 --batch --skip-column-names \
+  -e "SELECT * FROM kqtest.kqhost_demo ORDER BY id")
+kqhost_rows=$(sed -n '1,/^out of range$/p' "$browse_out" | sed '$d')
+if [ "$kqhost_rows" = "$client_rows" ]; then
+  echo "run-host.sh: kqhost's rows by id are the mariadb client's"
+else
+  echo "run-host.sh: kqhost's rows by id differ from the mariadb client's:"
+  diff <(echo "$kqhost_rows") <(echo "$client_rows") || true
+fi

@@ -331,7 +331,11 @@ void CNAZBRecord::GetItemValue(CAny* pOut, INAItemDescription* piItem, int nInde
       if (nSlot >= nForm) {
         piDecimal->SetFromData(nPrecision, nScale, p);
       } else if (nForm <= sizeof aby) {
+        // The slot keeps the low bytes of the two's-complement coefficient
+        // (after precision and scale): a negative one reads back with its
+        // sign carried into the bytes left out.
         std::memcpy(aby, p, nSlot);
+        if (nSlot > 2 && (p[nSlot - 1] & 0x80) != 0) std::memset(aby + nSlot, 0xFF, nForm - nSlot);
         piDecimal->SetFromData(nPrecision, nScale, aby);
       }
       break;

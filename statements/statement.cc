@@ -15,6 +15,7 @@
 #include "kq230/data_source_description_interface.h"
 #include "sqlbuilder/command.h"
 #include "statements/driver_sql.h"
+#include "statements/record_buffer.h"
 #include "statements/record_cache.h"
 #include "statements/record_id.h"
 #include "statements/statements_data_access_interface.h"
@@ -60,6 +61,7 @@ CNAStatement::~CNAStatement() {
   m_pclCache = nullptr;
   m_refOriginalValue.Reset(nullptr);
   delete m_pIdLayout;
+  delete m_pclScratchRow;
   if (m_pclConnection != nullptr) m_pclConnection->nRelease();
   if (m_pclError != nullptr) m_pclError->nRelease();
 }
@@ -145,6 +147,25 @@ int CNAStatement::bGetSQLColumnValue(CNAConvertVariant* pclValue, unsigned int n
 
 // ---------------------------------------------------------------------------
 // Lifecycle
+
+void CNAStatement::_ResetExecution() {
+  m_llCurrentRow = -1;
+  m_llRowsBeforeBlock = 0;
+  m_bWindowCutByCap = 0;
+  m_llLimitReached = -1;
+  m_llCapRows = 0;
+  m_bIdLayoutReady = 0;
+  m_bMovedSinceExecute = 0;
+  m_bMoreAfter = 0;
+  m_bStartKnown = 1;
+  m_llStartRow = 0;
+  m_bKeptRowGone = 0;
+  m_llOutsideRow = LLONG_MIN;
+}
+
+int CNAStatement::bHasOpenResult() const {
+  return m_bWindowOpen || (m_pclCache != nullptr && m_pclCache->llGetCount() > 0) ? 1 : 0;
+}
 
 void CNAStatement::SetBrowseItem(const wchar_t* pszItem) {
   m_strBrowseItem = pszItem != nullptr ? pszItem : L"";
@@ -242,13 +263,7 @@ int CNAStatement::bExecuteDirect(NA_WRITEPARSEFLAGS nFlags, int) {
     if (m_pclError != nullptr) m_pclError->pclGetXError()->SetErrorNoMemory();
     return 0;
   }
-  m_llCurrentRow = -1;
-  m_llRowsBeforeBlock = 0;
-  m_bWindowCutByCap = 0;
-  m_llLimitReached = -1;
-  m_llCapRows = 0;
-  m_bIdLayoutReady = 0;
-  m_bMovedSinceExecute = 0;
+  _ResetExecution();
   m_llCommandOffset = pclCommand->llGetRowOffset();
   const int nKind = pclCommand->eGetQueryType();
   if (nKind == kQuerySelect) {

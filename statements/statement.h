@@ -55,6 +55,7 @@ class CNARecordCache;
 class CNARecordIdLayout;
 class CNARecordValueBase;
 class CNAStatementsDataAccess;
+class CNAZBRecord;
 class CSQLParserInfo;
 class INADataSourceDescription;
 template <class T>
@@ -218,6 +219,64 @@ class CNAStatement : public CNAStatementBase {
   int bHasUniqueOrder() const { return m_bUniqueOrder; }
   void SetUniqueOrder(int bUnique) { m_bUniqueOrder = bUnique ? 1 : 0; }
   CNAStatementSQL* pclGetStatementSQLNoRef() const { return m_pclStatementSQL; }
+
+  // ---- What the data access keeps on a browse statement
+  // Statement flag: the statement keeps its own browse (a pending
+  // automatic filter does not move it to the table cache).
+  static constexpr unsigned int kStatementOwnBrowse = 0x2;
+  void SetStatementFlags(unsigned int nFlags) { m_nStatementFlags = nFlags; }
+  unsigned int nGetStatementFlags() const { return m_nStatementFlags; }
+  // The read flags of the browse's start.
+  void SetParseFlags(NA_WRITEPARSEFLAGS nFlags) { m_nParseFlags = nFlags; }
+  NA_WRITEPARSEFLAGS nGetParseFlags() const { return m_nParseFlags; }
+  // The lock the next moves take (the data access applies it).
+  int bSetLockType(int nLockType) {
+    m_nLockType = nLockType;
+    return 1;
+  }
+  int nGetLockType() const { return m_nLockType; }
+  // 0: the browse goes on as it is; 2: it must be rebuilt from the row it
+  // read last before the next move.
+  int nGetParseNeedUpdate() const { return m_nParseNeedUpdate; }
+  void SetParseNeedUpdate(int nCause) { m_nParseNeedUpdate = nCause; }
+  // What HEndehors and EvalHTrouve answer until the next move: a browse
+  // handed a row it did not read itself (a change of browse item) stands
+  // on it.
+  void SetBrowseState(int bOutOfRange, int bFound) {
+    m_bOutOfRange = bOutOfRange ? 1 : 0;
+    m_bFound = bFound ? 1 : 0;
+  }
+  // Whether a browse can be rebuilt from its row as read: its order tells
+  // every row apart.
+  int bCanUpdateParse() const { return m_bUniqueOrder; }
+  // Whether rows can still be read from the result (open in the back end
+  // or held by the cache).
+  int bHasOpenResult() const;
+  // Whether windows of this browse go on from the keys of a row: a SELECT
+  // on the table whose order tells every row apart.
+  int bKeysetWindows() const;
+  // Runs the browse again from its row as read (pclGetOriginalRecordValueNoRef),
+  // its current command as the data access built it: with
+  // NA_PARSE_NEXT the rows after that row follow, with NA_PARSE_PREVIOUS
+  // those before it precede, with NA_PARSE_CURRENT the next move reads it
+  // again (bKeptRowGone tells when it was deleted meanwhile: the next row
+  // then comes). Without the record cache or keyset windows the browse runs
+  // from its start and walks to the row. A move in the direction asked
+  // follows. 1, or 0 with the error (no row read yet: user error 7).
+  int bExecuteFromKeptRow(eNA_PARSEDIRECTION eDirection);
+  int bKeptRowGone() const { return m_bKeptRowGone; }
+  // The rows of the browse (its search and filter, no window), or those
+  // before its row as read, counted on the server into *pllCount. Only a
+  // browse with keyset windows: user error 8 otherwise.
+  int bCountRows(int bBeforeKeptRow, long long* pllCount);
+  // Moves onto the cached row with the identifier of pclRow when the cache
+  // holds it (1); 0, and nothing changed, when it does not.
+  int bGoToCachedRow(const CNAZBRecord* pclRow);
+  // The browse stands out of range (a row read again that was deleted).
+  void MarkOutOfRange() {
+    m_bOutOfRange = 1;
+    m_bFound = 0;
+  }
 
   // ---- The browse's SELECT and its ORDER BY (statement_select.cc)
   // The statement writes the SELECT of a browse on its record's table (or
@@ -389,7 +448,14 @@ class CNAStatement : public CNAStatementBase {
   // command's own start plus the rows before), drained into the cache when
   // it is on. The command's offset is put back afterwards.
   int _bRunWindow(long long llFirstRow);
-  int _bDrainIntoCache();
+  int _bDrainIntoCache(long long llLimit);
+  // Runs pclWindow (a SELECT of this browse) as the window whose first row
+  // is llFirstRow, drained into the cache when it is on.
+  int _bRunWindowCommand(CNACommand* pclWindow, long long llFirstRow);
+  // The browse from its first row again (after a rebuild from a row).
+  int _bRestartFromFirstRow();
+  // What an execution starts from.
+  void _ResetExecution();
   // Stores the current record as row llRow of the cache.
   int _nCacheCurrentRecord(long long llRow);
   int _bMoveUncached(eNA_PARSEDIRECTION eDirection, long long llStep);
@@ -433,6 +499,8 @@ class CNAStatement : public CNAStatementBase {
   int m_bWindowAtFirstRow = 1;
   int m_bBlockFetch = 0;
   int m_nParseNeedUpdate = 0;
+  NA_WRITEPARSEFLAGS m_nParseFlags = 0;
+  unsigned int m_nStatementFlags = 0;
   int m_nSecondUpdate = -1;
   CTString m_strBrowseItem;
   int m_bUniqueOrder = 0;
@@ -459,6 +527,59 @@ class CNAStatement : public CNAStatementBase {
   // Which items make a row's identifier, chosen once per execution.
   CNARecordIdLayout* m_pIdLayout = nullptr;
   int m_bIdLayoutReady = 0;
+
+  // ---- Keyset windows (statement_keyset.cc)
+  static constexpr int kMaxKeysetItems = 32;
+  // Where a rebuilt browse numbers its row as read: far from 0, so that the
+  // rows before it keep numbers above -1.
+  static constexpr long long kKeysetOrigin = 1LL << 40;
+  // The rows after, from or before a row; every row (no condition).
+  enum eKEYSETRELATION : int { KEYSET_AFTER, KEYSET_FROM, KEYSET_BEFORE, KEYSET_ALL };
+  void _ClearKeyset();
+  void _KeepKeysetOrder(const stOrderItem* pItems, int nItems, int nOrderAt);
+  int _bWriteKeysetComparison(CNACommand* pclCommand, CNAColumn* pclColumn, const CAny& clValue,
+                              int bAfter, int bAscending, int* pbWritten);
+  int _bWriteKeysetEquality(CNACommand* pclCommand, CNAColumn* pclColumn, const CAny& clValue);
+  // The condition of the rows after, from or before the record's current
+  // row in the browse's order.
+  int _bWriteKeysetCondition(CNACommand* pclCommand, eKEYSETRELATION eRelation);
+  CNACommand* _pclNewCommand();
+  // A new SELECT of the window from the record's current row, or from
+  // pclRow; empty with the error.
+  CInterfRef<CNACommand> _refNewKeysetWindow(eKEYSETRELATION eRelation, long long llCount);
+  CInterfRef<CNACommand> _refNewKeysetWindowFromRow(const CNAZBRecord* pclRow,
+                                                    eKEYSETRELATION eRelation, long long llCount);
+  long long _llKeysetWindowCount() const;
+  // The window after cached row llAnchorRow, drained after it.
+  int _bRunKeysetAfter(long long llAnchorRow);
+  // The window before cached row llAnchorRow (or pclRow numbered so): the
+  // cache then holds it, nearest row last; the rows it held are read again
+  // later. *pllShift: how far every row number moved up.
+  int _bRunKeysetBefore(long long llAnchorRow, long long* pllShift);
+  int _bRunKeysetBeforeRow(const CNAZBRecord* pclRow, long long llAnchorRow, long long* pllShift);
+  void _ShiftRowNumbers(long long llShift);
+  CNAZBRecord* _pclScratchRow();
+  int _bCachedRowIs(long long llRow, const CNAZBRecord* pclRow);
+  int _bReadyIdLayout();
+  int _bFindKeptRowByScan(const CNAZBRecord* pclRow);
+
+  stOrderItem m_aKeysetItems[kMaxKeysetItems];
+  int m_nKeysetItems = 0;
+  int m_nKeysetOrderAt = -1;
+  int m_nKeysetWhereAt = -1;
+  int m_bKeysetTable = 0;
+  // Whether where the result starts is known (m_llStartRow: no row below).
+  int m_bStartKnown = 1;
+  long long m_llStartRow = 0;
+  // Rows after the last row held are still to be read (a window before
+  // the rows held replaced them).
+  int m_bMoreAfter = 0;
+  int m_bKeptRowGone = 0;
+  // Out of range, the row number the browse stands at (one past the last
+  // row, or one before the first); LLONG_MIN: none.
+  long long m_llOutsideRow = -0x7FFFFFFFFFFFFFFFLL - 1;
+  long long _llMovesFrom() const;
+  CNAZBRecord* m_pclScratchRow = nullptr;
 
   // ---- The browse's SELECT (statement_select.cc)
   unsigned int m_nOptions = kOptionUniqueOrderAscending | kOptionUniqueOrderDescending;

@@ -47,7 +47,8 @@ long long CNAStatement::_llFirstRowOfCommand() const {
 }
 
 int CNAStatement::_bCanRunAnotherWindow() const {
-  return pclGetCommandNoRef() != nullptr && (m_llLimitReached >= 0 || m_bWindowCutByCap);
+  return pclGetCommandNoRef() != nullptr &&
+         (m_llLimitReached >= 0 || m_bWindowCutByCap || m_bMoreAfter);
 }
 
 long long CNAStatement::_llEarlierWindowStart(long long llTarget) const {
@@ -63,8 +64,6 @@ long long CNAStatement::_llEarlierWindowStart(long long llTarget) const {
 }
 
 int CNAStatement::_bRunWindow(long long llFirstRow) {
-  // The row as read must outlive the rows the window replaces.
-  if (m_llKeptCachedRow >= 0) _KeepCachedRow();
   CNACommand* pclCommand = pclGetCommandNoRef();
   if (pclCommand == nullptr || m_pclStatementSQL == nullptr) return 0;
   // The same command at another start: its own offset comes back after
@@ -79,24 +78,33 @@ int CNAStatement::_bRunWindow(long long llFirstRow) {
     if (llOffset > 0 && llOwnLimit <= 0) pclCommand->SetRowLimit(LLONG_MAX);
     pclCommand->ResetFormatedSQL();
   }
-  const char* pszText = pclCommand->pszGetFormatedSQLA(CNACommand::NA_PTC_ALL);
+  const int bResult = _bRunWindowCommand(pclCommand, llFirstRow);
+  if (bOtherOffset) {
+    pclCommand->SetRowOffset(llOwnOffset);
+    pclCommand->SetRowLimit(llOwnLimit);
+    pclCommand->ResetFormatedSQL();
+  }
+  return bResult;
+}
+
+int CNAStatement::_bRunWindowCommand(CNACommand* pclWindow, long long llFirstRow) {
+  // The row as read must outlive the rows the window replaces.
+  if (m_llKeptCachedRow >= 0) _KeepCachedRow();
+  if (m_pclStatementSQL == nullptr) return 0;
+  const char* pszText = pclWindow->pszGetFormatedSQLA(CNACommand::NA_PTC_ALL);
   int bResult = 0;
   const bool bDrain = bIsCacheEnabled() && m_pclRecord != nullptr;
   if (pszText != nullptr) {
     m_pclStatementSQL->SetStreamMode(bDrain ? 1 : 0);
     bResult = m_pclStatementSQL->bExecuteDirect(pszText, 0);
   }
-  if (bOtherOffset) {
-    pclCommand->SetRowOffset(llOwnOffset);
-    pclCommand->SetRowLimit(llOwnLimit);
-    pclCommand->ResetFormatedSQL();
-  }
   m_bWindowOpen = 0;
   if (!bResult) return 0;
   m_bWindowOpen = 1;
+  m_bMoreAfter = 0;
   m_llWindowBase = llFirstRow;
   m_bWindowAtFirstRow = llFirstRow <= 0;
-  const long long llLimit = pclCommand->llGetRowLimit();
+  const long long llLimit = pclWindow->llGetRowLimit();
   if (!bDrain) {
     // A stored result: cut by its limit when it holds exactly that many.
     m_llLimitReached =
@@ -114,12 +122,23 @@ int CNAStatement::_bRunWindow(long long llFirstRow) {
   m_pclCache->SetByteCap(!m_bUniqueOrder ? LLONG_MAX
                                          : (m_llCacheCap >= 0 ? m_llCacheCap
                                                               : kRecordCacheDefaultCap));
-  return _bDrainIntoCache();
+  return _bDrainIntoCache(llLimit);
 }
 
-int CNAStatement::_bDrainIntoCache() {
+int CNAStatement::_bRestartFromFirstRow() {
   CNACommand* pclCommand = pclGetCommandNoRef();
-  const long long llLimit = pclCommand != nullptr ? pclCommand->llGetRowLimit() : -1;
+  if (pclCommand == nullptr) return 0;
+  m_llCommandOffset = pclCommand->llGetRowOffset();
+  m_bStartKnown = 1;
+  m_llStartRow = 0;
+  m_llCurrentRow = -1;
+  m_bWindowCutByCap = 0;
+  m_llLimitReached = -1;
+  if (m_pclCache != nullptr) m_pclCache->EmptyFrom(_llFirstRowOfCommand());
+  return _bRunWindow(_llFirstRowOfCommand());
+}
+
+int CNAStatement::_bDrainIntoCache(long long llLimit) {
   long long llRows = 0;
   int bResult = 1;
   int bCut = 0;
@@ -150,7 +169,7 @@ int CNAStatement::_bDrainIntoCache() {
       const long long llBase = m_llWindowBase;
       m_pclStatementSQL->bReset();
       EnableCache(0);
-      return _bRunWindow(llBase);
+      return _bRunWindow(llBase);  // (offset windows on the stored result)
     }
     if (m_pclError != nullptr) m_pclError->pclGetXError()->SetErrorNoMemory();
     bResult = 0;
@@ -284,6 +303,12 @@ int CNAStatement::_bFetch(eNA_PARSEDIRECTION eDirection, long long llStep) {
   return bResult;
 }
 
+long long CNAStatement::_llMovesFrom() const {
+  // Out of range, a move starts where the browse left its rows: after the
+  // last one, previous reads it again.
+  return m_llCurrentRow >= 0 || m_llOutsideRow == LLONG_MIN ? m_llCurrentRow : m_llOutsideRow;
+}
+
 int CNAStatement::_bSeekAndFetch(long long llTarget) {
   const long long llInWindow = llTarget - m_llWindowBase;
   const long long llBackEnd = m_pclStatementSQL->llGetCurrentRow();
@@ -293,6 +318,7 @@ int CNAStatement::_bSeekAndFetch(long long llTarget) {
   }
   if (m_pclStatementSQL->bIsEndOfData()) {
     m_llCurrentRow = -1;
+    m_llOutsideRow = llTarget;
     return 1;
   }
   m_llCurrentRow = llTarget;
@@ -319,10 +345,10 @@ int CNAStatement::_bMoveUncached(eNA_PARSEDIRECTION eDirection, long long llStep
       break;
     }
     case NA_PARSE_NEXT:
-      llTarget = llSaturatedAdd(m_bMovedSinceExecute ? m_llCurrentRow : _llFirstRowOfCommand() - 1,
+      llTarget = llSaturatedAdd(m_bMovedSinceExecute ? _llMovesFrom() : _llFirstRowOfCommand() - 1,
                                 llStep);
       break;
-    case NA_PARSE_PREVIOUS: llTarget = llSaturatedSub(m_llCurrentRow, llStep); break;
+    case NA_PARSE_PREVIOUS: llTarget = llSaturatedSub(_llMovesFrom(), llStep); break;
     default:
       if (m_llCurrentRow < 0) return 1;
       llTarget = m_llCurrentRow;
@@ -330,6 +356,7 @@ int CNAStatement::_bMoveUncached(eNA_PARSEDIRECTION eDirection, long long llStep
   }
   if (llTarget < 0) {
     m_llCurrentRow = -1;
+    m_llOutsideRow = -1;
     return 1;
   }
   return _bSeekTarget(llTarget);
@@ -379,7 +406,10 @@ int CNAStatement::_bMoveCached(eNA_PARSEDIRECTION eDirection, long long llStep) 
       return 1;
     }
     if (_bCanRunAnotherWindow()) {
-      if (!_bRunWindow(m_pclCache->llGetEndRow())) return 0;
+      // After the last row held: from its keys where the order allows it.
+      const long long llEnd = m_pclCache->llGetEndRow();
+      const int bKeys = bKeysetWindows() && m_pclCache->llGetCount() > 0;
+      if (!(bKeys ? _bRunKeysetAfter(llEnd - 1) : _bRunWindow(llEnd))) return 0;
       *pbProgress = 1;
       return 1;
     }
@@ -400,9 +430,14 @@ int CNAStatement::_bMoveCached(eNA_PARSEDIRECTION eDirection, long long llStep) 
     llTarget = m_llCurrentRow;
   } else if (eDirection == NA_PARSE_FIRST ||
              (eDirection == NA_PARSE_NEXT && !m_bMovedSinceExecute)) {
+    if (!m_bStartKnown) {
+      // A browse rebuilt from a row: its first row is the result's, read
+      // from the start again.
+      if (!_bRestartFromFirstRow()) return 0;
+    }
     llTarget = llSaturatedAdd(_llFirstRowOfCommand() - 1, llStep);
   } else {
-    llTarget = m_pclCache->nGetPosition(m_llCurrentRow, eDirection, llStep);
+    llTarget = m_pclCache->nGetPosition(_llMovesFrom(), eDirection, llStep);
   }
   for (;;) {
     if (m_pclCache->bHolds(llTarget)) {
@@ -411,11 +446,29 @@ int CNAStatement::_bMoveCached(eNA_PARSEDIRECTION eDirection, long long llStep) 
       m_bParseStarted = 1;
       return 1;
     }
-    if (llTarget < 0 || (llTarget >= m_pclCache->llGetEndRow() && m_pclCache->bIsFetchComplete())) {
+    if (llTarget < 0 || (m_bStartKnown && llTarget < m_llStartRow) ||
+        (llTarget >= m_pclCache->llGetEndRow() && m_pclCache->bIsFetchComplete())) {
       m_llCurrentRow = -1;
+      m_llOutsideRow = llTarget >= m_pclCache->llGetEndRow()
+                           ? m_pclCache->llGetEndRow()
+                           : (m_bStartKnown ? m_llStartRow - 1 : m_pclCache->llGetFirstRow() - 1);
       return 1;
     }
     if (llTarget < m_pclCache->llGetFirstRow()) {
+      if (bKeysetWindows() && m_pclCache->llGetCount() > 0) {
+        // The rows before the first row held, from its keys.
+        long long llShift = 0;
+        const long long llFirstHeld = m_pclCache->llGetFirstRow();
+        if (!_bRunKeysetBefore(llFirstHeld, &llShift)) return 0;
+        llTarget += llShift;
+        if (m_pclCache->llGetFirstRow() == llFirstHeld + llShift) {
+          // Nothing before it: the result starts there.
+          m_llCurrentRow = -1;
+          m_llOutsideRow = llFirstHeld + llShift - 1;
+          return 1;
+        }
+        continue;
+      }
       // Rows given up for the cap: an earlier window brings them back.
       if (!_bRunWindow(_llEarlierWindowStart(llTarget))) return 0;
       if (!bIsCacheEnabled()) return _bSeekTarget(llTarget);
@@ -442,6 +495,7 @@ int CNAStatement::_bSeekTarget(long long llTarget) {
     }
     // Past the last row of the result.
     m_llCurrentRow = -1;
+    m_llOutsideRow = llEnd;
     return 1;
   }
 }

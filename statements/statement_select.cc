@@ -105,6 +105,7 @@ int CNAStatement::bBuildQuerySELECT(CNACommand* pclCommand, unsigned int nFlags,
   if (pclCommand == nullptr) return 0;
   m_refCommand.Reset(pclCommand);
   SetUniqueOrder(0);
+  _ClearKeyset();
   if (m_pclRecord == nullptr || m_pclRecord->pclGetDataAccessNoRef() == nullptr)
     return _nRaiseSelect(kSiteNoRecord, kErrNoCurrentRow, nullptr);
   if (m_pclRecord->bSourceIsQuery()) {
@@ -155,12 +156,17 @@ int CNAStatement::_bBuildQuerySELECTFromTable(CNACommand* pclCommand, unsigned i
     // place in this text, and the condition, written again into the next
     // window's SELECT, would put its values in the wrong places.
     if (!pclCommand->bComplete(L" WHERE ")) return 0;
+    const unsigned int nWhereAt = pclCommand->nGetTextLength();
     if (!pclCommand->bAdd(pclWhere, CNACommand::NA_ADD_CLONE)) return 0;
     if (!pclCommand->bCopyColumnValuesNullSelected(pclWhere->pclGetNullValueExcludedNoRef()))
       return 0;
+    m_nKeysetWhereAt = static_cast<int>(nWhereAt);
   }
   if (!bOrderBy) return 1;
-  return _bFormatOrderBy(pclCommand, 1, nullptr, nFlags, pszItem, bAscending, 0);
+  m_bKeysetTable = 1;
+  const int bResult = _bFormatOrderBy(pclCommand, 1, nullptr, nFlags, pszItem, bAscending, 0);
+  m_bKeysetTable = 0;
+  return bResult;
 }
 
 int CNAStatement::_bBuildQuerySELECTFromQuery(CNACommand* pclCommand, CSQLParserInfo* pclInfo,
@@ -531,8 +537,10 @@ int CNAStatement::_FormatORDERBYList(CNACommand* pclCommand, CNAColumn* pclColum
       pclCommand->Tronque(static_cast<unsigned int>(nCut), -1);
     }
   }
+  const unsigned int nOrderAt = pclCommand->nGetTextLength();
   if (!bGoesOn && !pclCommand->bComplete(L"\r\nORDER BY ")) return 0;
   CTString csItem;
+  stOrderItem aWritten[kMaxKeysetItems];
   for (int i = 0; i < nWrite; ++i) {
     const stOrderItem& item = tabItems[nPlaced + i];
     if ((i > 0 || bGoesOn) && !pclCommand->bComplete(L",")) return 0;
@@ -547,12 +555,19 @@ int CNAStatement::_FormatORDERBYList(CNACommand* pclCommand, CNAColumn* pclColum
         bItemAscending = !bItemAscending;
     }
     if (!bItemAscending && !pclCommand->bComplete(L" DESC")) return 0;
+    if (i < kMaxKeysetItems) aWritten[i] = stOrderItem{item.pclColumn, bItemAscending};
   }
   if (csLimit.nTaille() > 0 &&
       (!pclCommand->bComplete(L" ") || !pclCommand->bComplete(csLimit.pszGet())))
     return 0;
   // Unique only when every item that made it so was written.
-  if (bUnique && nWrite == nItems) SetUniqueOrder(1);
+  if (bUnique && nWrite == nItems) {
+    SetUniqueOrder(1);
+    // On a table, with the order written last, windows can go on from the
+    // keys of a row.
+    if (m_bKeysetTable && pclInfo == nullptr && !bGoesOn && csLimit.nTaille() == 0)
+      _KeepKeysetOrder(aWritten, nWrite, static_cast<int>(nOrderAt));
+  }
   return 1;
 }
 

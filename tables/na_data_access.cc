@@ -220,6 +220,7 @@ void CNADataAccess::_CloseStatements() {
 }
 
 int CNADataAccess::bHFerme() {
+  _FreePositionsAndNumbers();
   _CloseStatements();
   _ReleaseRecord();
   _SetImportedDataSourceDesc(nullptr);

@@ -37,16 +37,28 @@
 #ifndef KQ230_TABLES_NA_DATA_ACCESS_H_
 #define KQ230_TABLES_NA_DATA_ACCESS_H_
 
+#include <map>
+#include <string>
+#include <unordered_map>
+
 #include "core/hash_table_bounce.h"
 #include "core/wide_string.h"
 #include "kq230/connection_description_interface.h"
+#include "kq230/parse_direction.h"
+#include "kq230/table_types.h"
 #include "statements/record_id.h"
 #include "statements/statement.h"
 #include "statements/statements_data_access_interface.h"
 
+class CNACommand;
 class CNADataSourceDescription;
 class CNAError;
 class CNARecord;
+class CNATransactionBase;
+class CNAZBRecord;
+class CNAZBRecordBase;
+class INAQueryExecution;
+class ISQLParserInformation;
 class INADataSourceDescription;
 
 class CNADataAccess : public CNAStatementsDataAccess {
@@ -58,6 +70,62 @@ class CNADataAccess : public CNAStatementsDataAccess {
   static constexpr unsigned int kErrNotOffered = 8;
   // The error level of a failed opening.
   static constexpr int kOpenFailureLevel = 2;
+  // File number of the read's errors in their debug line.
+  static constexpr int kReadErrorFile = 3;
+  // User errors of a read: the data access is not open; a backward move
+  // the statement cannot make; a filter on a query read as it is given; a
+  // browse that cannot be rebuilt from its row as read.
+  static constexpr unsigned int kErrNotOpened = 19;
+  static constexpr unsigned int kErrCannotMoveBack = 82;
+  static constexpr unsigned int kErrFilterOnQuery = 35;
+  static constexpr unsigned int kErrCannotUpdateParse = 83;
+  // An item number the record does not hold, or not a memo where one is
+  // needed; a file that could not be written.
+  static constexpr unsigned int kErrUnknownItemNumber = 17;
+  static constexpr unsigned int kErrFileNotWritten = 15;
+
+  // Read flags (NA_WRITEPARSEFLAGS) that steer a read.
+  // Browse on the table cache.
+  static constexpr NA_WRITEPARSEFLAGS kReadTableCache = 0x2000;
+  // Go on with the current statement when it browses the same item.
+  static constexpr NA_WRITEPARSEFLAGS kReadSameStatement = 0x4000;
+  // A new statement takes the filter of the previous one.
+  static constexpr NA_WRITEPARSEFLAGS kReadCopyFilter = 0x8000;
+  // No record cache for the statement.
+  static constexpr NA_WRITEPARSEFLAGS kReadNoRecordCache = 0x10000;
+  // Browse on the default item (the unique key) instead of the one named.
+  static constexpr NA_WRITEPARSEFLAGS kReadDefaultItem = 0x20000;
+  // Out of range ends a search's browse: no continuation in its next part.
+  static constexpr NA_WRITEPARSEFLAGS kReadNoSearchContinuation = 0x40000;
+  // The record cache goes (and the table cache with it) when a read falls
+  // back from a pending automatic filter.
+  static constexpr NA_WRITEPARSEFLAGS kReadCacheOffOnFallback = 0x100000;
+
+  // Native codes of a link lost to the server: gone away, lost during the
+  // query. A read that meets one outside a transaction connects again.
+  static constexpr unsigned int kNativeServerGone = 2006;
+  static constexpr unsigned int kNativeServerLost = 2013;
+
+  // Access flag: a query source read as the server gives it (its rows are
+  // never limited to windows, a filter on it is refused).
+  static constexpr int kAccessQueryAsGiven = 0x4;
+
+  // The connection's cache size that asks for windows of about 1 MiB of
+  // the longest row seen, at least kLeastRowLimit rows; kDefaultRowLimit
+  // before any row was seen.
+  static constexpr long long kCacheSizeByRowLength = -2;
+  static constexpr long long kLeastRowLimit = 20;
+  static constexpr long long kDefaultRowLimit = 1000;
+
+  // The first record number given to a row without an integer key of its
+  // own (below it, numbers are key values).
+  static constexpr long long kFirstMappedRecNum = 1LL << 40;
+  // User errors of a position or record number never given (or freed).
+  static constexpr unsigned int kErrUnknownPosition = 84;
+  static constexpr unsigned int kErrUnknownRecNum = 85;
+  // States of bGetRecNumState.
+  static constexpr unsigned int kRecNumPresent = 0;
+  static constexpr unsigned int kRecNumDeleted = 1;
 
   // The description (may be null: a query's data access), the connection and
   // the error (either may be null).
@@ -146,6 +214,108 @@ class CNADataAccess : public CNAStatementsDataAccess {
   // A new record of this data access (count 0); null when memory runs out.
   virtual CNARecord* _pclAllocRecord();
 
+  // ---- The server's record commands, forwarded by the table object (its
+  // operations of the same names). Each answers 1 or 0 with the error in
+  // the data access's error object. Writes, locks, filters, queries and
+  // reindexing are not offered yet: they answer user error 8.
+  virtual int bHCreation(const wchar_t* pszName, int bReplace);
+  virtual int bHCreationSiInexistant(_eNA_ACCESS eAccess, const wchar_t* pszPassword);
+  virtual int bSupprimeFichier();
+  virtual int bSupprimeTout();
+  virtual int bHReindexe(unsigned int dwOptions, IGaugeControl* piGauge);
+  virtual int bHAjoute(unsigned int dwFlags, eNA_LOCKTYPE eLock);
+  virtual int bHEcrit(long long llRecNum, unsigned int dwFlags, eNA_LOCKTYPE eLock);
+  virtual int bHRaye(long long llRecNum, eNA_LOCKTYPE eLock);
+  virtual int bHSupprime(long long llRecNum, eNA_LOCKTYPE eLock);
+  virtual int bHModifie(long long llRecNum, unsigned int dwFlags, eNA_LOCKTYPE eLock);
+  virtual int bHBloqueFichier(eNA_LOCKTYPE eLock, eNA_LOCKTYPE* peLockOut);
+  virtual int bHDebloqueFichier();
+  virtual int bHBloqueNumEnr(long long llRecNum, eNA_LOCKTYPE eLock, eNA_LOCKTYPE* peLockOut);
+  virtual int bHDebloqueNumEnr(long long llRecNum);
+  virtual int bHLibere();
+  virtual int bHFiltre(ISQLParserInformation* piQuery, wchar_t* pszText);
+  virtual int bHFiltre(const wchar_t* pszItem, const CAny* pMin, int bMinIncluded,
+                       const CAny* pMax, int bMaxIncluded, ISQLParserInformation* piQuery);
+  virtual int bHActiveFiltre(const wchar_t* pszItem);
+  virtual int bHDesactiveFiltre(const wchar_t* pszItem);
+  virtual int bSetBLOB(unsigned int nItem, const CAny* pValue);
+  virtual int bSetRecord(CNAZBRecordBase* pRecord);
+  virtual int bHAttacheMemo(unsigned int nItem, const wchar_t* pszFile);
+  virtual int bExecuteQuery(int* pbResultSet, const wchar_t* pszQuery,
+                            ISQLParserInformation* piQuery, unsigned int dwMode,
+                            const INAQueryExecution* piExecution);
+  virtual int bHNbEnr(long long* pllCount, unsigned int dwWhat, unsigned int dwFlags);
+  virtual int bHVersion(int* pnVersion);
+  // The transaction of the connection ended; the transaction's record locks
+  // are given up.
+  virtual void SetTransactionTermined() {}
+  virtual void CancelRecordLock(INAConnectionDescription* piConnection,
+                                CNATransactionBase* pclTransaction);
+
+  // Reading and browsing (tables/na_data_access_read.cc).
+  virtual int bHLitxxx(const wchar_t* pszItem, eNA_PARSEDIRECTION eDirection, int nOption,
+                       eNA_LOCKTYPE eLock, eNA_LOCKTYPE* peLockOut, NA_WRITEPARSEFLAGS nFlags);
+  virtual int bSkipRecord(const wchar_t* pszItem, eNA_PARSEDIRECTION eDirection,
+                          long long llStep, int nOption, eNA_LOCKTYPE eLock,
+                          eNA_LOCKTYPE* peLockOut, NA_WRITEPARSEFLAGS nFlags);
+  virtual int bHLit(long long llRecNum, eNA_LOCKTYPE eLock, eNA_LOCKTYPE* peLockOut);
+  virtual int bHEndehors(const wchar_t* pszItem, int* pbOut);
+  virtual int bEvalHTrouve(const wchar_t* pszItem, int* pbFound, int* pbEvaluated);
+  virtual int bSetNextOperation(eNA_OPERATION eOperation);
+  virtual long long llGetRecNum();
+  virtual int bGetRecNumState(long long llRecNum, unsigned int* pdwState);
+  virtual int bGetRecord(CNAZBRecordBase** ppRecord);
+  virtual int bGetBLOB(unsigned int nItem, CAny* pValue);
+  virtual int bExtraitMemo(unsigned int nItem, const wchar_t* pszFile);
+  virtual int bFreeCache();
+
+  // Searches and keys (tables/na_data_access_search.cc).
+  virtual int bHRecherche(const wchar_t* pszItem, const CAny* pValue, int bGeneric,
+                          int nCompare, eNA_LOCKTYPE eLock, eNA_LOCKTYPE* peLockOut, int nOption,
+                          NA_WRITEPARSEFLAGS nFlags);
+  virtual int bHAnnuleRecherche(const wchar_t* pszItem);
+  virtual int bHChangeCle(const wchar_t* pszItem, unsigned int dwFlags);
+  virtual int bHConstruitValCle(CAny* pOut, const wchar_t* pszItem, unsigned int nCount,
+                                CAny** ppValues);
+
+  // Positions (tables/na_data_access_position.cc).
+  virtual int bHSauvePosition(int* pnPosition, const wchar_t* pszItem, unsigned int dwKind);
+  virtual int bHRetourPosition(int nPosition, wchar_t* pszItem, int bKeep, unsigned int dwKind);
+  virtual int bHLiberePosition(int nPosition);
+  virtual int bHPositionCourante(int* pnPosition, const wchar_t* pszItem,
+                                 eNA_PRECISION ePrecision);
+  virtual int bHPositionne(const wchar_t* pszItem, unsigned int dwPosition,
+                           eNA_PRECISION ePrecision, unsigned int dwFlags);
+  virtual int bCompareTablePosition(int nFirst, int nSecond, int* pnOrder);
+
+  // ---- The read's steps (tables/na_data_access_read.cc)
+  // Writes the browse's SELECT into pclCommand: the statement's search and
+  // filter, its ORDER BY on the item, and the row limit. A skip of
+  // *pllStep rows at or beyond the limit reads only the window that ends on
+  // its target: the start offset is set and *pllStep becomes the rows left
+  // in it.
+  virtual int bBuildSelect(CNAStatement* pclStatement, CNACommand* pclCommand,
+                           const wchar_t* pszItem, int bAscending, NA_WRITEPARSEFLAGS nFlags,
+                           long long* pllStep);
+  // Rebuilds the browse of the statement from its row as read and moves it
+  // (next: the rows after it, previous: before it, read again: from it).
+  virtual int bGoToOriginalRecord(int nPositionMode, CNAStatement* pclStatement, int nOption,
+                                  eNA_PARSEDIRECTION eDirection, long long llStep);
+  // Applies or releases the lock of the current record.
+  virtual int bLockUnlockRecord(CNAStatement* pclStatement, eNA_LOCKTYPE eLock, int bUnlock,
+                                eNA_LOCKTYPE* peLockOut);
+  // The fetch of a read: reopens the browse when it starts or must be
+  // rebuilt, then moves it.
+  virtual int _bFetch(CNAStatement* pclStatement, const wchar_t* pszItem,
+                      eNA_PARSEDIRECTION eDirection, long long llStep, int nOption,
+                      eNA_LOCKTYPE eLock, eNA_LOCKTYPE* peLockOut, NA_WRITEPARSEFLAGS nFlags,
+                      int bRestart);
+  // A failed read's second chance: a lost link outside a transaction
+  // connects again and the read is made once more; 0: none.
+  virtual int _bRepriseErreurParcours(CNAStatement* pclStatement, const wchar_t* pszItem,
+                                      eNA_PARSEDIRECTION eDirection, eNA_LOCKTYPE eLock,
+                                      eNA_LOCKTYPE* peLockOut, NA_WRITEPARSEFLAGS nFlags);
+
   // ---- Statements by browse item (names compared without regard to case)
   // The statement of the item; null when it has none.
   CNAStatement* pclGetItemStatementNoRef(const wchar_t* pszItem) const;
@@ -155,6 +325,14 @@ class CNADataAccess : public CNAStatementsDataAccess {
   CNAStatement* _pclInitStatement(const wchar_t* pszItem);
   int nGetStatementCount() const { return static_cast<int>(m_tabStatements.dwGetNumElement()); }
   CNAStatement* pclGetCurrentStatementNoRef() const { return m_pclCurrentStatement; }
+
+  // ---- Automatic filter and access flags
+  // An automatic filter is pending (the next read on the same browse falls
+  // back to the table cache).
+  virtual void SetFiltreAuto(int bPending) { m_bFiltreAutoPending = bPending ? 1 : 0; }
+  int bIsFiltreAutoPending() const { return m_bFiltreAutoPending; }
+  void SetAccessFlags(int nFlags) { m_nAccessFlags = nFlags; }
+  int nGetAccessFlags() const { return m_nAccessFlags; }
 
   // ---- Read by tests and the later layers
   CNAContext* pclGetContext() const { return m_pclContext; }
@@ -178,6 +356,63 @@ class CNADataAccess : public CNAStatementsDataAccess {
   // name, else its logical name.
   const wchar_t* _pszGetRawTableName() const;
   int _nRaise(int nSite, unsigned int nCode, const wchar_t* pszItem);
+  // The answer of an operation not offered yet: user error 8 with the
+  // debug text "<pszOperation>: not built yet"; 0.
+  int _nNotBuiltYet(const wchar_t* pszOperation, int nSite);
+  int _nRaiseRead(int nLine, unsigned int nCode, const wchar_t* pszItem);
+  // The read's helpers (tables/na_data_access_read.cc).
+  const wchar_t* _pszGetDefaultParseItem() const;
+  // The statement of the item (made when missing), now the current one,
+  // with one reference for the caller; null with the error.
+  CNAStatement* _pclGetNewItemStatement(const wchar_t* pszItem, eNA_PARSEDIRECTION eDirection,
+                                        NA_WRITEPARSEFLAGS nFlags);
+  int _bEnableRecordLimit(CNAStatement* pclStatement, const wchar_t* pszItem) const;
+  long long _llGetRowLimit() const;
+  CNACommand* _pclNewCommand();
+  int _bOpenStatement(CNAStatement* pclStatement, const wchar_t* pszItem, int bAscending,
+                      NA_WRITEPARSEFLAGS nFlags, long long* pllStep, int nPrepareMode,
+                      eNA_PARSEDIRECTION eFromKeptRow);
+  int _bMoveStatement(CNAStatement* pclStatement, const wchar_t* pszItem,
+                      eNA_PARSEDIRECTION eDirection, long long llStep, int nOption,
+                      eNA_LOCKTYPE eLock, eNA_LOCKTYPE* peLockOut, NA_WRITEPARSEFLAGS nFlags);
+  int _bUpdateParse(int nPositionMode, CNAStatement* pclStatement, int nOption,
+                    eNA_PARSEDIRECTION eDirection, long long llStep);
+  // The column of item nItem (the description's order) of the current
+  // record, and its place among the memos into *pnMemo (-1: no memo; may be
+  // null); null with user error 17 (or 19 not open).
+  CNAColumn* _pclGetItemColumn(unsigned int nItem, int* pnMemo);
+  // Switches the statement's record cache off; a browse under way is
+  // rebuilt from its row as read at its next move.
+  void _DropStatementCache(CNAStatement* pclStatement);
+  // The statement of the item named, else the current one (may be null).
+  CNAStatement* _pclGetAskedStatement(const wchar_t* pszItem) const;
+
+  // ---- Record numbers and positions (tables/na_data_access_position.cc)
+  struct stSavedPosition;
+  int _nRaiseNumber(int nLine, unsigned int nCode, long long llNumber);
+  void _FreePositionsAndNumbers();
+  // The one integer column that numbers rows by its value; null when the
+  // identifier is another.
+  CNAColumn* _pclGetNumberKey() const;
+  int _bRowIdentifier(const CNAZBRecord* pclBuffer, std::string* pOut) const;
+  // The condition that finds the row of record number llRecNum (user
+  // error 85 for a number never given).
+  int _bWriteRecNumCondition(long long llRecNum, CNACommand* pclCondition);
+  // Reads the row of record number llRecNum into the record.
+  virtual int _bMove(long long llRecNum, int bRead);
+  // The rows before pclRow (null: all the rows) in the browse of the item.
+  int _bRowsBefore(const wchar_t* pszItem, CNARecordValueBase* pclRow, long long* pllBefore);
+  // The item's statement with its SELECT written, one reference for the
+  // caller; null with the error (user error 8 when its order does not tell
+  // rows apart).
+  CNAStatement* _pclGetBuiltStatement(const wchar_t* pszItem);
+
+  // ---- Searches (na_data_access_search.cc)
+  // The record's column of the item named; null with user error 6 (an
+  // unknown item, named in the error) at debug line nSite.
+  CNAColumn* _pclGetItemColumn(const wchar_t* pszItem, int nSite);
+  // User error 19 (not open), its message given the table's name.
+  int _nRaiseNotOpened(int nSite, const wchar_t* pszItem);
 
  private:
   void _ReleaseRecord();
@@ -201,6 +436,18 @@ class CNADataAccess : public CNAStatementsDataAccess {
   CTString m_csAliasName;
   CTString m_csOpenName;
   CNARecordIdLayout m_clRecordIdLayout;
+  // Record numbers given to rows that have no integer key of their own,
+  // and saved positions.
+  std::unordered_map<std::string, long long> m_recNumByKey;
+  std::unordered_map<long long, CNAZBRecord*> m_rowByRecNum;
+  long long m_llNextRecNum = kFirstMappedRecNum;
+  std::map<int, stSavedPosition*> m_positions;
+  int m_nNextPosition = 1;
+  // The read's state.
+  int m_nAccessFlags = 0;
+  int m_bFiltreAutoPending = 0;
+  int m_bResuming = 0;
+  eNA_OPERATION m_eNextOperation = NA_OPERATION_NONE;
 };
 
 #endif  // KQ230_TABLES_NA_DATA_ACCESS_H_

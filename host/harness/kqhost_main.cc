@@ -11,6 +11,7 @@
 //
 //   kqhost [path/to/kq230maria.so]
 //   kqhost describe TABLE [path/to/kq230maria.so]
+//   kqhost [browse] [--env FILE] [--extended "KQ Cache Size=5;..."] [path/to/kq230maria.so]
 //
 // The second form, with KQ_MARIADB_ENV set, opens one connection and asks
 // the driver for the table's description (INADriver::piGetTableDesc), as the
@@ -22,13 +23,22 @@
 // composite 0x1000, ascending 0x0800, descending 0x0400): a primary key
 // answers unique too, so it always shows 0x4000.
 //
+// The third form (the word "browse", or any option, chooses it) opens one
+// connection by TCP to the server of FILE (default: KQ_MARIADB_ENV), with
+// the extended parameters given added to the connection's own, and runs the
+// commands of standard input (host/harness/browse_session.h): only their
+// answers go to standard output, so that the rows diff against the mariadb
+// client's; what the start and stop print goes to standard error.
+//
 // Exit status 0 when the driver loaded, started and stopped, every opening
-// answered as expected, and nothing of the server's was left behind.
+// answered as expected, every browse command succeeded, and nothing of the
+// server's was left behind.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "host/harness/browse_session.h"
 #include "host/harness/call_names.h"
 #include "host/harness/host_harness.h"
 #include "host/harness/standin_connection.h"
@@ -54,14 +64,14 @@ constexpr unsigned int kSampleMessage = 25193;
 
 // Prints the calls the stand-in logged from entry nFrom on, one a line, and
 // answers the count logged so far.
-int PrintCallsSince(const CHostHarness& harness, int nFrom) {
+int PrintCallsSince(std::FILE* pLog, const CHostHarness& harness, int nFrom) {
   const int nCount = harness.Control().nGetLogCount();
-  if (nFrom >= nCount) std::printf("  (nothing)\n");
+  if (nFrom >= nCount) std::fprintf(pLog, "  (nothing)\n");
   for (int i = nFrom; i < nCount; ++i) {
     int nCode = 0;
     intptr_t nArgument = 0;
     if (harness.Control().bGetLogEntry(i, &nCode, &nArgument))
-      std::printf("  %s\n", strDescribeVMCall(nCode, nArgument).c_str());
+      std::fprintf(pLog, "  %s\n", strDescribeVMCall(nCode, nArgument).c_str());
   }
   return nCount;
 }
@@ -257,39 +267,104 @@ bool bDescribe(INADriver* piDriver, const char* pszFacts, const char* pszTable) 
   return bAsExpected;
 }
 
+// The browse: one connection by TCP to the server of the facts, with the
+// extended parameters added, and the commands of standard input. False when the
+// connection could not be opened or a command failed.
+bool bBrowse(INADriver* piDriver, const char* pszFacts, const char* pszExtended) {
+  _stServerFacts stFacts;
+  std::string strError;
+  if (!bReadServerFacts(pszFacts, &stFacts, &strError)) {
+    std::fprintf(stderr, "kqhost: %s\n", strError.c_str());
+    return false;
+  }
+  CStandInConnection::_stValues stValues =
+      CStandInConnection::stFromFacts(stFacts, CStandInConnection::ROUTE_TCP);
+  if (pszExtended != nullptr && *pszExtended != 0)
+    stValues.strExtendedInfo = *stValues.strExtendedInfo + L";" + WideName(pszExtended);
+  CStandInConnection* piHost = CStandInConnection::pclNew(stValues);
+  bool bAsExpected = true;
+  if (piDriver->bOpenConnection(piHost) != 1) {
+    std::printf("%s\n",
+                strErrorLine(piDriver->piGetLastError(), stValues.strPassword->c_str()).c_str());
+    bAsExpected = false;
+  } else {
+    CBrowseSession clSession(piDriver, piHost, stdout, stderr);
+    const int nFailed = clSession.nRunAll(stdin);
+    if (nFailed != 0) std::fprintf(stderr, "kqhost: %d browse commands failed\n", nFailed);
+    bAsExpected = nFailed == 0;
+  }
+  std::fflush(stdout);
+  bAsExpected &= piDriver->bCloseConnection(piHost) == 1;
+  // The driver keeps its table objects, and with them the description, until
+  // the driver object goes: the balance is checked at the end, in main.
+  std::fprintf(stderr,
+               "kqhost: after the browse and the close, the description was referenced %d times "
+               "and released %d times by the driver\n",
+               piHost->nAddRefCalls(), piHost->nReleaseCalls());
+  piHost->nExternalRelease();
+  return bAsExpected;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  // "describe TABLE" comes before the driver's path.
+  // "describe TABLE", and "browse" with its options, come before the
+  // driver's path.
   const char* pszDescribe = nullptr;
+  bool bBrowseMode = false;
+  const char* pszFacts = std::getenv("KQ_MARIADB_ENV");
+  const char* pszExtended = nullptr;
   if (argc > 2 && std::strcmp(argv[1], "describe") == 0) {
     pszDescribe = argv[2];
     argv += 2;
     argc -= 2;
+  } else {
+    if (argc > 1 && std::strcmp(argv[1], "browse") == 0) {
+      bBrowseMode = true;
+      ++argv;
+      --argc;
+    }
+    while (argc > 1 && std::strncmp(argv[1], "--", 2) == 0) {
+      bBrowseMode = true;
+      const bool bEnv = std::strcmp(argv[1], "--env") == 0;
+      const bool bExtended = std::strcmp(argv[1], "--extended") == 0;
+      if ((!bEnv && !bExtended) || argc < 3) {
+        std::fprintf(stderr,
+                     "kqhost: usage: kqhost [browse] [--env FILE] [--extended TEXT] "
+                     "[path/to/kq230maria.so]\n");
+        return 2;
+      }
+      (bEnv ? pszFacts : pszExtended) = argv[2];
+      argv += 2;
+      argc -= 2;
+    }
   }
+  // A browse's standard output carries its answers only.
+  std::FILE* pLog = bBrowseMode ? stderr : stdout;
   CHostHarness harness;
   std::string strError;
   if (!harness.bLoad(&strError, argc > 1 ? argv[1] : nullptr)) {
     std::fprintf(stderr, "kqhost: %s\n", strError.c_str());
     return 1;
   }
-  std::printf("kqhost: loaded %s\n", argc > 1 ? argv[1] : CHostHarness::pszDefaultDriverPath());
+  std::fprintf(pLog, "kqhost: loaded %s\n",
+               argc > 1 ? argv[1] : CHostHarness::pszDefaultDriverPath());
   int nMissing = 0;
   for (const char* pszName : kExports) {
     const bool bHere = harness.pSymbol(pszName) != nullptr;
     nMissing += !bHere;
-    std::printf("  %-28s %s\n", pszName, bHere ? "exported" : "not yet");
+    std::fprintf(pLog, "  %-28s %s\n", pszName, bHere ? "exported" : "not yet");
   }
 
   // The server's start: the version check, the library's initialisation and
   // the handshakes of its database engine and SQL parser, then the services.
-  std::printf("kqhost: CheckVersion answers %d\n", harness.nCheckVersion());
-  std::printf("kqhost: bExternalInitLibrary answers %d\n", harness.bExternalInitLibrary());
+  std::fprintf(pLog, "kqhost: CheckVersion answers %d\n", harness.nCheckVersion());
+  std::fprintf(pLog, "kqhost: bExternalInitLibrary answers %d\n", harness.bExternalInitLibrary());
   for (int nKind : {7, 28}) {
     int nOwn = 0;
     const int bCompatible = harness.bDLLCompatible(nKind, 36, &nOwn);
-    std::printf("kqhost: bDLLCompatible(%d, 36) answers %d, the driver's version %d\n", nKind,
-                bCompatible, nOwn);
+    std::fprintf(pLog, "kqhost: bDLLCompatible(%d, 36) answers %d, the driver's version %d\n",
+                 nKind, bCompatible, nOwn);
   }
   const int nStarted = harness.nStart();
   if (!nStarted) {
@@ -297,16 +372,17 @@ int main(int argc, char** argv) {
                  pszModuleCodeName(MODULE_CODE_INIT));
     return 1;
   }
-  std::printf("kqhost: Execution(%u, %s) answers %d; the driver asked the server for:\n",
-              MODULE_CODE_INIT, pszModuleCodeName(MODULE_CODE_INIT), nStarted);
-  int nLogged = PrintCallsSince(harness, 0);
+  std::fprintf(pLog, "kqhost: Execution(%u, %s) answers %d; the driver asked the server for:\n",
+               MODULE_CODE_INIT, pszModuleCodeName(MODULE_CODE_INIT), nStarted);
+  int nLogged = PrintCallsSince(pLog, harness, 0);
   // A numbered message, asked for as the server asks for one.
   wchar_t szMessage[256];
   _stLoadStringRequest stRequest = {sizeof stRequest, kSampleMessage, szMessage, 256, 0};
   if (harness.nCommandeComposante(COMPONENT_LOAD_STRING, &stRequest) > 0) {
-    std::printf("kqhost: message %u reads \"%s\"\n", kSampleMessage, Narrow(szMessage).c_str());
+    std::fprintf(pLog, "kqhost: message %u reads \"%s\"\n", kSampleMessage,
+                 Narrow(szMessage).c_str());
   } else {
-    std::printf("kqhost: message %u not found\n", kSampleMessage);
+    std::fprintf(pLog, "kqhost: message %u not found\n", kSampleMessage);
   }
   // The server hands its value entries to the driver right after the start:
   // conversions and the decimal factory, then comparison and arithmetic.
@@ -315,8 +391,8 @@ int main(int argc, char** argv) {
   for (const char* pszName : kBindings) {
     auto pfnBind = reinterpret_cast<PFNBINDVALUES>(harness.pSymbol(pszName));
     if (pfnBind == nullptr) continue;
-    std::printf("kqhost: %s(version 2, compatibility 2) answers %d\n", pszName,
-                pfnBind(harness.hVM(), kValueInterfaceVersion, kValueInterfaceVersion));
+    std::fprintf(pLog, "kqhost: %s(version 2, compatibility 2) answers %d\n", pszName,
+                 pfnBind(harness.hVM(), kValueInterfaceVersion, kValueInterfaceVersion));
   }
   // The driver object, and what the server hands it before any connection.
   INADriver* piDriver = harness.piQueryInterface();
@@ -324,35 +400,37 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "kqhost: piQueryInterface answered null\n");
     return 1;
   }
-  std::printf("kqhost: piQueryInterface gives a driver object of version %d (compatible since "
-              "%d)\n",
-              piDriver->nGetVersion(), piDriver->nGetCompatSince());
-  std::printf("kqhost: bSetVMAndLibShop answers %d, bSetZB answers %d\n",
-              piDriver->bSetVMAndLibShop(harness.Control().piGetLibShop(0), nullptr),
-              piDriver->bSetZB(harness.Control().piGetZBForNA()));
+  std::fprintf(pLog,
+               "kqhost: piQueryInterface gives a driver object of version %d (compatible since "
+               "%d)\n",
+               piDriver->nGetVersion(), piDriver->nGetCompatSince());
+  std::fprintf(pLog, "kqhost: bSetVMAndLibShop answers %d, bSetZB answers %d\n",
+               piDriver->bSetVMAndLibShop(harness.Control().piGetLibShop(0), nullptr),
+               piDriver->bSetZB(harness.Control().piGetZBForNA()));
   bool bAsExpected = true;
-  const char* pszFacts = std::getenv("KQ_MARIADB_ENV");
   if (pszFacts != nullptr && *pszFacts != 0) {
-    bAsExpected = pszDescribe != nullptr ? bDescribe(piDriver, pszFacts, pszDescribe)
-                                         : bConnect(piDriver, pszFacts);
+    bAsExpected = bBrowseMode              ? bBrowse(piDriver, pszFacts, pszExtended)
+                  : pszDescribe != nullptr ? bDescribe(piDriver, pszFacts, pszDescribe)
+                                           : bConnect(piDriver, pszFacts);
   } else {
-    std::printf("kqhost: KQ_MARIADB_ENV is not set: no connection is opened\n");
-    // Nothing to describe a table from.
-    if (pszDescribe != nullptr) bAsExpected = false;
+    std::fprintf(pLog, "kqhost: KQ_MARIADB_ENV is not set: no connection is opened\n");
+    // Nothing to describe or browse a table from.
+    if (pszDescribe != nullptr || bBrowseMode) bAsExpected = false;
   }
   // The server's stop: the driver object, then the library.
-  std::printf("kqhost: nExternalRelease answers %d\n", piDriver->nExternalRelease());
-  std::printf("kqhost: ExternalTermLibrary answers %d\n", harness.nExternalTermLibrary());
+  std::fprintf(pLog, "kqhost: nExternalRelease answers %d\n", piDriver->nExternalRelease());
+  std::fprintf(pLog, "kqhost: ExternalTermLibrary answers %d\n", harness.nExternalTermLibrary());
   const int nStopped = harness.nStop();
-  std::printf("kqhost: Execution(%u, %s) answers %d; the driver asked the server for:\n",
-              MODULE_CODE_TERM, pszModuleCodeName(MODULE_CODE_TERM), nStopped);
-  nLogged = PrintCallsSince(harness, nLogged);
-  std::printf("kqhost: stopped; %d of %zu entry points not offered yet\n", nMissing,
-              sizeof kExports / sizeof kExports[0]);
+  std::fprintf(pLog, "kqhost: Execution(%u, %s) answers %d; the driver asked the server for:\n",
+               MODULE_CODE_TERM, pszModuleCodeName(MODULE_CODE_TERM), nStopped);
+  nLogged = PrintCallsSince(pLog, harness, nLogged);
+  std::fprintf(pLog, "kqhost: stopped; %d of %zu entry points not offered yet\n", nMissing,
+               sizeof kExports / sizeof kExports[0]);
   const int nLiveBuffers = harness.Control().nLiveStrBuffers();
-  std::printf("kqhost: counted string buffers live at the end: %d; connection descriptions "
-              "still referenced: %d\n",
-              nLiveBuffers, CStandInConnection::g_nLive);
+  std::fprintf(pLog,
+               "kqhost: counted string buffers live at the end: %d; connection descriptions "
+               "still referenced: %d\n",
+               nLiveBuffers, CStandInConnection::g_nLive);
   return bAsExpected && nLiveBuffers == 0 && CStandInConnection::g_nLive == 0 ? 0 : 1;
 }
 

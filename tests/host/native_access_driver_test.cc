@@ -108,9 +108,9 @@ TEST_F(NativeAccessDriver, TablesAndQueriesReachTheServerAsTableObjects) {
   EXPECT_EQ(piTable->nGetVersion(), 11);
   EXPECT_EQ(piTable->nGetCompatSince(), 8);
   EXPECT_GE(piSource->nGetRefCount(), 2);  // the table object keeps its description
-  // Lock modes reach the table objects, which do not offer them yet.
+  // Lock modes reach the table objects, which set them in the context.
   CStandInContext clContext(9, 1);
-  EXPECT_EQ(m_piDriver->bHMode(&clContext, _eNA_HMODE(1)), 0);
+  EXPECT_EQ(m_piDriver->bHMode(&clContext, _eNA_HMODE(1)), 1);
   // A query: the minimal table object does not run queries yet; nothing is
   // kept and the server gets null.
   CStandInParsedQuery clParsed;

@@ -545,6 +545,31 @@ TEST_F(RecordBufferTest, ADecimalIsStoredAtTheItemsPrecisionAndScale) {
   EXPECT_EQ(AsText(back), L"-123.46");
 }
 
+TEST_F(RecordBufferTest, ADecimalInASlotShorterThanItsFormKeepsItsSign) {
+  // A slot of 9 bytes holds precision, scale and the coefficient's low
+  // bytes: values read back whole, negative ones included.
+  const std::pair<const wchar_t*, const wchar_t*> cases[] = {
+      {L"-0.0005", L"-0.0005"}, {L"-12345.6789", L"-12345.6789"}, {L"0.0005", L"0.0005"},
+      {L"12345.6789", L"12345.6789"}, {L"-1", L"-1.0000"}};
+  for (const auto& [psz, pszBack] : cases) {
+    SCOPED_TRACE(Utf8(psz));
+    StandInItemDecl d = ItemDecl(L"d", NA_IT_DECIMAL, 9);
+    d.integerDigits = 6;
+    d.decimalDigits = 4;
+    Source src({d});
+    CNAZBRecord buffer;
+    ASSERT_EQ(buffer.bInit(src.p, INIT_ZEROED), 1);
+    CAny v;
+    v.__SetType(VX_PSTRW, 0);
+    v.SetValueByte(psz, static_cast<unsigned int>(std::wcslen(psz) * sizeof(wchar_t)));
+    ASSERT_LT(v.__nCastTo(VX_DECIMAL, nullptr, 1), 100);
+    ASSERT_EQ(buffer.SetItemValue(src.Item(0), &v), 1);
+    CAny back;
+    buffer.GetItemValue(&back, src.Item(0));
+    EXPECT_EQ(AsText(back), pszBack);
+  }
+}
+
 // ---------------------------------------------------------------------------
 // Whole buffers
 

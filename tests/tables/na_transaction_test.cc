@@ -215,33 +215,6 @@ TEST_F(TransactionTest, ReleasingATablePastZeroChangesNothing) {
   EXPECT_EQ(pclTable->nRelease(), 0);  // destroyed
 }
 
-TEST_F(TransactionTest, TheTablesOperationsNotBuiltYetRaiseEightNamingTheTable) {
-  SourceFake source;
-  CNAError* pclError = new CNAError;
-  pclError->AddRef();
-  auto* pclTable = new CNATable(L"Table=Customer;x", &source, m_pclConnection, pclError);
-  pclTable->AddRef();
-  int bKept = 0;
-  const std::vector<std::pair<const char*, int>> results = {
-      {"bHFerme", pclTable->bHFerme(nullptr)},
-      {"bHMode", pclTable->bHMode(nullptr, static_cast<_eNA_HMODE>(1))},
-      {"bSupprimeFichier", pclTable->bSupprimeFichier(nullptr)},
-      {"bExecuteQuery", pclTable->bExecuteQuery(&bKept, nullptr, L"Q", nullptr, 0, nullptr)},
-  };
-  for (const auto& [name, bResult] : results) {
-    SCOPED_TRACE(name);
-    EXPECT_EQ(bResult, 0);
-    EXPECT_NE(std::wstring(pclError->pszGetError()).find(std::wstring(name, name + strlen(name)) +
-                                                         L": not built yet"),
-              std::wstring::npos);
-  }
-  EXPECT_EQ(pclError->dwGetErrorId(), 8u);
-  EXPECT_STREQ(pclError->pszGetLogicalTableName(), L"Customer");
-  EXPECT_EQ(bKept, 0);
-  EXPECT_EQ(pclTable->nRelease(), 0);
-  pclError->nRelease();
-}
-
 TEST_F(TransactionTest, ADataAccessQuotesItsTableNameAndTakesItsAliasFromTheContext) {
   SourceFake source;
   source.name = L"x`; DROP TABLE t; --";
