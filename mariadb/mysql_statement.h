@@ -80,6 +80,13 @@ class CMySQLStatementSQL : public CNAStatementSQL {
   int bGetValue(CNAConvertVariant* pclValue, unsigned int nColumn, unsigned int nFlags) override;
   // The raw cell: its bytes (null for NULL) and length. Same failures.
   int bGetValue(unsigned char** ppCell, unsigned int* pnLength, unsigned int nColumn);
+  int bGetRawCell(unsigned int nColumn, const unsigned char** ppCell,
+                  unsigned int* pnLength) override {
+    unsigned char* pCell = nullptr;
+    const int bOk = bGetValue(&pCell, pnLength, nColumn);
+    *ppCell = bOk ? pCell : nullptr;
+    return bOk;
+  }
   // A use-mode result is read off, the result freed, the rest of a
   // multi-statement text drained; then the base's close.
   int _bCloseParse() override;

@@ -38,6 +38,8 @@
 #ifndef KQ230_STATEMENTS_STATEMENT_H_
 #define KQ230_STATEMENTS_STATEMENT_H_
 
+#include <string>
+
 #include "core/wide_string.h"
 #include "driver/reference_counted.h"
 #include "items/statement_interface.h"
@@ -56,6 +58,7 @@ class CNARecordIdLayout;
 class CNARecordValueBase;
 class CNAStatementsDataAccess;
 class CNAZBRecord;
+enum eOPEXPRESSION : int;
 class CSQLParserInfo;
 class INADataSourceDescription;
 template <class T>
@@ -535,20 +538,45 @@ class CNAStatement : public CNAStatementBase {
   static constexpr long long kKeysetOrigin = 1LL << 40;
   // The rows after, from or before a row; every row (no condition).
   enum eKEYSETRELATION : int { KEYSET_AFTER, KEYSET_FROM, KEYSET_BEFORE, KEYSET_ALL };
+  // The order values of a row as the server sent them, with the row's
+  // identifier: a text of the record ends at its first NUL, so a window
+  // that goes on from a value holding one writes the server's bytes.
+  struct stRawAnchor {
+    long long llRow = -1;  // -1: none
+    std::string strId;
+    std::string aCells[kMaxKeysetItems];
+    unsigned char abNull[kMaxKeysetItems] = {};
+  };
+  // Keeps the order cells of the back end's current row, which the cache
+  // holds as row llRow, in slot nSlot (0: the first row held, 1: the last
+  // row of the latest window).
+  void _CaptureRawAnchor(int nSlot, long long llRow);
+  // The capture of cached row llRow when one holds that very row; null.
+  const stRawAnchor* _pGetRawAnchor(long long llRow);
+  stRawAnchor m_aRawAnchor[2];
   void _ClearKeyset();
   void _KeepKeysetOrder(const stOrderItem* pItems, int nItems, int nOrderAt);
-  int _bWriteKeysetComparison(CNACommand* pclCommand, CNAColumn* pclColumn, const CAny& clValue,
-                              int bAfter, int bAscending, int* pbWritten);
-  int _bWriteKeysetEquality(CNACommand* pclCommand, CNAColumn* pclColumn, const CAny& clValue);
+  int _bWriteKeysetComparison(CNACommand* pclCommand, int i, const CAny& clValue, int bAfter,
+                              int bAscending, const stRawAnchor* pRaw, int* pbWritten);
+  int _bWriteKeysetEquality(CNACommand* pclCommand, int i, const CAny& clValue,
+                            const stRawAnchor* pRaw);
   // The condition of the rows after, from or before the record's current
   // row in the browse's order.
-  int _bWriteKeysetCondition(CNACommand* pclCommand, eKEYSETRELATION eRelation);
+  int _bWriteKeysetCondition(CNACommand* pclCommand, eKEYSETRELATION eRelation,
+                             const stRawAnchor* pRaw);
+  // Writes item i's value: the server's bytes when the raw anchor holds a
+  // text with a NUL (a literal in the connection's utf8mb4), else the
+  // record's value as a parameter.
+  int _bWriteKeysetValue(CNACommand* pclCommand, int i, const CAny& clValue, eOPEXPRESSION eOperator,
+                         const stRawAnchor* pRaw);
   CNACommand* _pclNewCommand();
   // A new SELECT of the window from the record's current row, or from
   // pclRow; empty with the error.
-  CInterfRef<CNACommand> _refNewKeysetWindow(eKEYSETRELATION eRelation, long long llCount);
+  CInterfRef<CNACommand> _refNewKeysetWindow(eKEYSETRELATION eRelation, long long llCount,
+                                             const stRawAnchor* pRaw = nullptr);
   CInterfRef<CNACommand> _refNewKeysetWindowFromRow(const CNAZBRecord* pclRow,
-                                                    eKEYSETRELATION eRelation, long long llCount);
+                                                    eKEYSETRELATION eRelation, long long llCount,
+                                                    const stRawAnchor* pRaw = nullptr);
   long long _llKeysetWindowCount() const;
   // The window after cached row llAnchorRow, drained after it.
   int _bRunKeysetAfter(long long llAnchorRow);
@@ -556,12 +584,14 @@ class CNAStatement : public CNAStatementBase {
   // cache then holds it, nearest row last; the rows it held are read again
   // later. *pllShift: how far every row number moved up.
   int _bRunKeysetBefore(long long llAnchorRow, long long* pllShift);
-  int _bRunKeysetBeforeRow(const CNAZBRecord* pclRow, long long llAnchorRow, long long* pllShift);
+  int _bRunKeysetBeforeRow(const CNAZBRecord* pclRow, long long llAnchorRow, long long* pllShift,
+                           const stRawAnchor* pRaw = nullptr);
   void _ShiftRowNumbers(long long llShift);
   CNAZBRecord* _pclScratchRow();
   int _bCachedRowIs(long long llRow, const CNAZBRecord* pclRow);
   int _bReadyIdLayout();
   int _bFindKeptRowByScan(const CNAZBRecord* pclRow);
+
 
   stOrderItem m_aKeysetItems[kMaxKeysetItems];
   int m_nKeysetItems = 0;

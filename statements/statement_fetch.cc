@@ -154,6 +154,12 @@ int CNAStatement::_bDrainIntoCache(long long llLimit) {
     }
     const int nStatus = _nCacheCurrentRecord(m_llWindowBase + llRows);
     if (nStatus == RCS_OK) {
+      // The rows a window goes on from: the first held, the last of a
+      // window cut by its limit.
+      if (m_nKeysetItems > 0) {
+        if (m_pclCache->llGetCount() == 1) _CaptureRawAnchor(0, m_llWindowBase + llRows);
+        if (llLimit > 0 && llRows + 1 == llLimit) _CaptureRawAnchor(1, m_llWindowBase + llRows);
+      }
       ++llRows;
       continue;
     }

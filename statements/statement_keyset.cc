@@ -21,6 +21,7 @@
 #include "driver/na_error.h"
 #include "items/column.h"
 #include "items/record.h"
+#include "items/item_types.h"
 #include "items/record_value_interface.h"
 #include "kq230/sql_parser_interface.h"
 #include "sqlbuilder/command.h"
@@ -35,6 +36,9 @@
 #include "values/any.h"
 
 namespace {
+
+// The code page of a connection that speaks utf8mb4.
+constexpr int kCodePageUTF8 = 65001;
 
 constexpr int kSiteNoKeptRow = 60;
 constexpr int kSiteNoKeyset = 61;
@@ -69,11 +73,12 @@ int CNAStatement::bKeysetWindows() const {
              : 0;
 }
 
-int CNAStatement::_bWriteKeysetComparison(CNACommand* pclCommand, CNAColumn* pclColumn,
-                                          const CAny& clValue, int bAfter, int bAscending,
+int CNAStatement::_bWriteKeysetComparison(CNACommand* pclCommand, int i, const CAny& clValue,
+                                          int bAfter, int bAscending, const stRawAnchor* pRaw,
                                           int* pbWritten) {
   // "After" in a descending order is "smaller": NULL sorts first ascending
   // and last descending in MariaDB.
+  CNAColumn* pclColumn = m_aKeysetItems[i].pclColumn;
   const wchar_t* pszColumn = pclColumn->pszGetFormatedName();
   const bool bGreater = bAfter == bAscending;
   *pbWritten = 1;
@@ -87,28 +92,49 @@ int CNAStatement::_bWriteKeysetComparison(CNACommand* pclCommand, CNAColumn* pcl
   }
   if (bGreater) {
     return pclCommand->bComplete(pszColumn) && pclCommand->bComplete(L">") &&
-           pclCommand->bAddParameter(&clValue, OPEXP_SUPERIEUR, 0, pclColumn, 0,
-                                     CNAParameter::NA_PARAM_IN);
+           _bWriteKeysetValue(pclCommand, i, clValue, OPEXP_SUPERIEUR, pRaw);
   }
   return pclCommand->bComplete(L"(") && pclCommand->bComplete(pszColumn) &&
          pclCommand->bComplete(L"<") &&
-         pclCommand->bAddParameter(&clValue, OPEXP_INFERIEUR, 0, pclColumn, 0,
-                                   CNAParameter::NA_PARAM_IN) &&
+         _bWriteKeysetValue(pclCommand, i, clValue, OPEXP_INFERIEUR, pRaw) &&
          pclCommand->bComplete(L" OR ") && pclCommand->bComplete(pszColumn) &&
          pclCommand->bComplete(L" IS NULL)");
 }
 
-int CNAStatement::_bWriteKeysetEquality(CNACommand* pclCommand, CNAColumn* pclColumn,
-                                        const CAny& clValue) {
-  const wchar_t* pszColumn = pclColumn->pszGetFormatedName();
+int CNAStatement::_bWriteKeysetEquality(CNACommand* pclCommand, int i, const CAny& clValue,
+                                        const stRawAnchor* pRaw) {
+  const wchar_t* pszColumn = m_aKeysetItems[i].pclColumn->pszGetFormatedName();
   if (clValue.bIsNull())
     return pclCommand->bComplete(pszColumn) && pclCommand->bComplete(L" IS NULL");
   return pclCommand->bComplete(pszColumn) && pclCommand->bComplete(L"=") &&
-         pclCommand->bAddParameter(&clValue, OPEXP_EGAL, 0, pclColumn, 0,
+         _bWriteKeysetValue(pclCommand, i, clValue, OPEXP_EGAL, pRaw);
+}
+
+int CNAStatement::_bWriteKeysetValue(CNACommand* pclCommand, int i, const CAny& clValue,
+                                     eOPEXPRESSION eOperator, const stRawAnchor* pRaw) {
+  CNAColumn* pclColumn = m_aKeysetItems[i].pclColumn;
+  if (pRaw != nullptr && !pRaw->abNull[i] &&
+      pRaw->aCells[i].find('\0') != std::string::npos && bIsTextAW(pclColumn->eNAGetItemType()) &&
+      m_pclConnection != nullptr && m_pclConnection->nGetConnectionCodePage() == kCodePageUTF8) {
+    // The server's own bytes, whole: hexadecimal digits read alike in
+    // every sql_mode, and the text compares in the column's collation.
+    static const wchar_t kHex[] = L"0123456789ABCDEF";
+    const std::string& strCell = pRaw->aCells[i];
+    std::wstring strLiteral = L"_utf8mb4 X'";
+    strLiteral.reserve(strCell.size() * 2 + 16);
+    for (unsigned char c : strCell) {
+      strLiteral += kHex[c >> 4];
+      strLiteral += kHex[c & 15];
+    }
+    strLiteral += L"'";
+    return pclCommand->bComplete(strLiteral.c_str());
+  }
+  return pclCommand->bAddParameter(&clValue, eOperator, 0, pclColumn, 0,
                                    CNAParameter::NA_PARAM_IN);
 }
 
-int CNAStatement::_bWriteKeysetCondition(CNACommand* pclCommand, eKEYSETRELATION eRelation) {
+int CNAStatement::_bWriteKeysetCondition(CNACommand* pclCommand, eKEYSETRELATION eRelation,
+                                         const stRawAnchor* pRaw) {
   // The values of the row are those of the record's current row.
   CAny aValues[kMaxKeysetItems];
   for (int i = 0; i < m_nKeysetItems; ++i) {
@@ -124,12 +150,12 @@ int CNAStatement::_bWriteKeysetCondition(CNACommand* pclCommand, eKEYSETRELATION
     if (nTerms > 0 && !pclCommand->bComplete(L" OR ")) return 0;
     if (!pclCommand->bComplete(L"(")) return 0;
     for (int j = 0; j < i; ++j) {
-      if (!_bWriteKeysetEquality(pclCommand, m_aKeysetItems[j].pclColumn, aValues[j]) ||
+      if (!_bWriteKeysetEquality(pclCommand, j, aValues[j], pRaw) ||
           !pclCommand->bComplete(L" AND "))
         return 0;
     }
     int bWritten = 0;
-    if (!_bWriteKeysetComparison(pclCommand, item.pclColumn, aValues[i], bAfter, item.bAscending,
+    if (!_bWriteKeysetComparison(pclCommand, i, aValues[i], bAfter, item.bAscending, pRaw,
                                  &bWritten))
       return 0;
     if (!pclCommand->bComplete(L")")) return 0;
@@ -141,7 +167,7 @@ int CNAStatement::_bWriteKeysetCondition(CNACommand* pclCommand, eKEYSETRELATION
     if (!pclCommand->bComplete(L"(")) return 0;
     for (int j = 0; j < m_nKeysetItems; ++j) {
       if (j > 0 && !pclCommand->bComplete(L" AND ")) return 0;
-      if (!_bWriteKeysetEquality(pclCommand, m_aKeysetItems[j].pclColumn, aValues[j])) return 0;
+      if (!_bWriteKeysetEquality(pclCommand, j, aValues[j], pRaw)) return 0;
     }
     if (!pclCommand->bComplete(L")")) return 0;
     ++nTerms;
@@ -162,7 +188,8 @@ CNACommand* CNAStatement::_pclNewCommand() {
 }
 
 CInterfRef<CNACommand> CNAStatement::_refNewKeysetWindow(eKEYSETRELATION eRelation,
-                                                        long long llCount) {
+                                                        long long llCount,
+                                                        const stRawAnchor* pRaw) {
   CNACommand* pclBase = pclGetCommandNoRef();
   CInterfRef<CNACommand> refWindow(_pclNewCommand());
   CNACommand* pclWindow = refWindow.pGet();
@@ -170,7 +197,8 @@ CInterfRef<CNACommand> CNAStatement::_refNewKeysetWindow(eKEYSETRELATION eRelati
   CNACommand* pclCondition = refCondition.pGet();
   CInterfRef<CNACommand> refNone;
   if (pclWindow == nullptr || pclCondition == nullptr) return refNone;
-  if (eRelation != KEYSET_ALL && !_bWriteKeysetCondition(pclCondition, eRelation)) return refNone;
+  if (eRelation != KEYSET_ALL && !_bWriteKeysetCondition(pclCondition, eRelation, pRaw))
+    return refNone;
   // The SELECT up to its ORDER BY, its own condition kept whole in
   // parentheses beside the keys', then the order (turned round for a
   // window before the row: its rows come nearest first).
@@ -213,7 +241,8 @@ CInterfRef<CNACommand> CNAStatement::_refNewKeysetWindow(eKEYSETRELATION eRelati
 
 CInterfRef<CNACommand> CNAStatement::_refNewKeysetWindowFromRow(const CNAZBRecord* pclRow,
                                                                eKEYSETRELATION eRelation,
-                                                               long long llCount) {
+                                                               long long llCount,
+                                                               const stRawAnchor* pRaw) {
   // The condition reads the record's current row: the row it is written
   // from takes its place for the time of the writing.
   CNARecordValueBase* pclCurrent = m_pclRecord->pclGetCurrentRecordNoRef();
@@ -227,7 +256,7 @@ CInterfRef<CNACommand> CNAStatement::_refNewKeysetWindowFromRow(const CNAZBRecor
   }
   pclBuffer->Copy(pclRow);
   m_pclRecord->OnNAZBRecordChanged();
-  refWindow = _refNewKeysetWindow(eRelation, llCount);
+  refWindow = _refNewKeysetWindow(eRelation, llCount, pRaw);
   pclBuffer->Copy(pclSaved);
   m_pclRecord->OnNAZBRecordChanged();
   delete pclSaved;
@@ -237,6 +266,7 @@ CInterfRef<CNACommand> CNAStatement::_refNewKeysetWindowFromRow(const CNAZBRecor
 long long CNAStatement::_llKeysetWindowCount() const {
   CNACommand* pclCommand = pclGetCommandNoRef();
   long long llCount = pclCommand != nullptr ? pclCommand->llGetRowLimit() : -1;
+  if (m_pclDataAccess != nullptr) llCount = m_pclDataAccess->llNextWindowRows(llCount);
   // A cache cut by its cap holds about m_llCapRows rows.
   if (m_llCapRows > 0 && (llCount <= 0 || llCount > m_llCapRows)) llCount = m_llCapRows;
   return llCount;
@@ -248,8 +278,8 @@ long long CNAStatement::_llKeysetWindowCount() const {
 int CNAStatement::_bRunKeysetAfter(long long llAnchorRow) {
   CNAZBRecord* pclRow = _pclScratchRow();
   if (pclRow == nullptr || m_pclCache->eGetAt(llAnchorRow, pclRow) != RCS_OK) return 0;
-  CInterfRef<CNACommand> refWindow =
-      _refNewKeysetWindowFromRow(pclRow, KEYSET_AFTER, _llKeysetWindowCount());
+  CInterfRef<CNACommand> refWindow = _refNewKeysetWindowFromRow(
+      pclRow, KEYSET_AFTER, _llKeysetWindowCount(), _pGetRawAnchor(llAnchorRow));
   if (refWindow.pGet() == nullptr) return 0;
   return _bRunWindowCommand(refWindow.pGet(), llAnchorRow + 1);
 }
@@ -258,14 +288,19 @@ int CNAStatement::_bRunKeysetBefore(long long llAnchorRow, long long* pllShift) 
   *pllShift = 0;
   CNAZBRecord* pclRow = _pclScratchRow();
   if (pclRow == nullptr || m_pclCache->eGetAt(llAnchorRow, pclRow) != RCS_OK) return 0;
-  return _bRunKeysetBeforeRow(pclRow, llAnchorRow, pllShift);
+  // The capture is copied: the window replaces the rows it describes.
+  const stRawAnchor* pRaw = _pGetRawAnchor(llAnchorRow);
+  stRawAnchor stRaw;
+  if (pRaw != nullptr) stRaw = *pRaw;
+  return _bRunKeysetBeforeRow(pclRow, llAnchorRow, pllShift, pRaw != nullptr ? &stRaw : nullptr);
 }
 
 int CNAStatement::_bRunKeysetBeforeRow(const CNAZBRecord* pclRow, long long llAnchorRow,
-                                       long long* pllShift) {
+                                       long long* pllShift, const stRawAnchor* pRaw) {
   *pllShift = 0;
   const long long llCount = _llKeysetWindowCount();
-  CInterfRef<CNACommand> refWindow = _refNewKeysetWindowFromRow(pclRow, KEYSET_BEFORE, llCount);
+  CInterfRef<CNACommand> refWindow =
+      _refNewKeysetWindowFromRow(pclRow, KEYSET_BEFORE, llCount, pRaw);
   CNACommand* pclWindow = refWindow.pGet();
   if (pclWindow == nullptr) return 0;
   if (m_llKeptCachedRow >= 0) _KeepCachedRow();
@@ -303,6 +338,7 @@ int CNAStatement::_bRunKeysetBeforeRow(const CNAZBRecord* pclRow, long long llAn
       break;
     }
     const int nStatus = _nCacheCurrentRecord(llFirst + (llRows - 1 - i));
+    if (nStatus == RCS_OK && i == llRows - 1) _CaptureRawAnchor(0, llFirst);
     if (nStatus != RCS_OK) {
       if (m_pclError != nullptr && nStatus == RCS_OUT_OF_MEMORY)
         m_pclError->pclGetXError()->SetErrorNoMemory();
@@ -500,4 +536,44 @@ int CNAStatement::bGoToCachedRow(const CNAZBRecord* pclRow) {
   m_bMovedSinceExecute = 1;
   m_llKeptCachedRow = m_refOriginalValue.pGet() != nullptr ? llRow : -1;
   return 1;
+}
+
+// ---------------------------------------------------------------------------
+// Raw anchors
+
+void CNAStatement::_CaptureRawAnchor(int nSlot, long long llRow) {
+  stRawAnchor& stRaw = m_aRawAnchor[nSlot];
+  stRaw.llRow = -1;
+  if (m_nKeysetItems <= 0 || m_pclStatementSQL == nullptr || m_pclCache == nullptr) return;
+  const unsigned char* pbyId = nullptr;
+  unsigned int nId = 0;
+  if (m_pclCache->eGetIdentifier(llRow, &pbyId, &nId) != RCS_OK) return;
+  for (int i = 0; i < m_nKeysetItems; ++i) {
+    const int nIndex = m_aKeysetItems[i].pclColumn->nGetPhysicalIndice();
+    const unsigned char* pCell = nullptr;
+    unsigned int nLength = 0;
+    if (nIndex < 0 ||
+        !m_pclStatementSQL->bGetRawCell(static_cast<unsigned int>(nIndex), &pCell, &nLength))
+      return;
+    stRaw.abNull[i] = pCell == nullptr ? 1 : 0;
+    stRaw.aCells[i].assign(reinterpret_cast<const char*>(pCell != nullptr ? pCell : pbyId),
+                           pCell != nullptr ? nLength : 0);
+  }
+  stRaw.strId.assign(reinterpret_cast<const char*>(pbyId), nId);
+  stRaw.llRow = llRow;
+}
+
+const CNAStatement::stRawAnchor* CNAStatement::_pGetRawAnchor(long long llRow) {
+  // A capture counts for the row it was taken of: the same number and the
+  // same identifier (numbers are given again when the cache starts afresh).
+  const unsigned char* pbyId = nullptr;
+  unsigned int nId = 0;
+  if (m_pclCache == nullptr || m_pclCache->eGetIdentifier(llRow, &pbyId, &nId) != RCS_OK)
+    return nullptr;
+  for (const stRawAnchor& stRaw : m_aRawAnchor) {
+    if (stRaw.llRow == llRow && stRaw.strId.size() == nId &&
+        std::memcmp(stRaw.strId.data(), pbyId, nId) == 0)
+      return &stRaw;
+  }
+  return nullptr;
 }

@@ -97,6 +97,16 @@ class CNAStatementSQL : public CInterf, public CNAResultColumns {
   // 0 when the cell cannot be read (the value is then untouched).
   virtual int bGetValue(CAny* pValue, unsigned int nColumn, unsigned int nFlags);
   virtual int bGetBLOBValue(CAny* pValue, unsigned int nColumn, unsigned int nFlags);
+  // The current row's cell nColumn as the server sent it (the connection's
+  // character set), *ppCell null for NULL; valid until the next fetch.
+  // Base: 0 (no cells to give).
+  virtual int bGetRawCell(unsigned int nColumn, const unsigned char** ppCell,
+                          unsigned int* pnLength) {
+    (void)nColumn;
+    *ppCell = nullptr;
+    *pnLength = 0;
+    return 0;
+  }
   // Closes the result (_bCloseParse) and forgets it: row count and current
   // row -1, no column, no table, end of data. 1.
   virtual int bReset();

@@ -40,6 +40,10 @@ class CNAStatementsDataAccess : public CNAItemsDataAccess {
   virtual void RaiseLongestRow(int nBytes) = 0;
   // The user code of the data access's errors (the server's file number).
   virtual unsigned int nGetUserCode() const = 0;
+  // The rows of the next window of a browse whose windows hold llRows
+  // (a limit sized by row length follows the rows seen since). Default: the
+  // same.
+  virtual long long llNextWindowRows(long long llRows) const { return llRows; }
 };
 
 #endif  // KQ230_STATEMENTS_STATEMENTS_DATA_ACCESS_INTERFACE_H_

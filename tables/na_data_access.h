@@ -185,6 +185,8 @@ class CNADataAccess : public CNAStatementsDataAccess {
     if (nBytes > m_nLongestRow) m_nLongestRow = nBytes;
   }
   unsigned int nGetUserCode() const override { return m_nUserCode; }
+  // A cache size given by row length follows the longest row seen.
+  long long llNextWindowRows(long long llRows) const override;
 
   // ---- Opening, closing, existence
   // Opens the table for the context with the access the server asks

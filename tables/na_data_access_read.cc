@@ -10,6 +10,7 @@
 // continues a window from the keys of its last row, so that rows written by
 // others between two windows never make a row skip or repeat.
 #include <climits>
+#include <cwchar>
 #include <new>
 
 #include "driver/connection_description.h"
@@ -22,6 +23,7 @@
 #include "items/record_value_interface.h"
 #include "kq230/item_description_interface.h"
 #include "sqlbuilder/command.h"
+#include "sqlbuilder/filter.h"
 #include "sqlbuilder/record_search.h"
 #include "statements/record_buffer.h"
 #include "tables/na_data_access.h"
@@ -84,7 +86,12 @@ CNAStatement* CNADataAccess::_pclGetNewItemStatement(const wchar_t* pszItem,
   if ((nFlags & kReadDefaultItem) != 0) pszItem = _pszGetDefaultParseItem();
   if (pszItem == nullptr) pszItem = L"";
   CNAStatement* pclPrevious = m_pclCurrentStatement;
-  CNAStatement* pclStatement = pclGetItemStatementNoRef(pszItem);
+  // The browse read last, named as it was (the common case, row after row),
+  // is found without the table's case-blind lookup.
+  CNAStatement* pclStatement =
+      pclPrevious != nullptr && std::wcscmp(pclPrevious->pszGetBrowseItem(), pszItem) == 0
+          ? pclPrevious
+          : pclGetItemStatementNoRef(pszItem);
   if (pclStatement == nullptr) pclStatement = _pclInitStatement(pszItem);
   if (pclStatement == nullptr) return nullptr;
   if ((nFlags & kReadCopyFilter) != 0 && pclPrevious != nullptr && pclPrevious != pclStatement)
@@ -194,6 +201,13 @@ long long CNADataAccess::_llGetRowLimit() const {
   return llLimit;
 }
 
+long long CNADataAccess::llNextWindowRows(long long llRows) const {
+  if (llRows <= 0 || m_pclConnection == nullptr ||
+      m_pclConnection->llGetCacheSize() != kCacheSizeByRowLength || m_nLongestRow <= 0)
+    return llRows;
+  return _llGetRowLimit();
+}
+
 int CNADataAccess::bBuildSelect(CNAStatement* pclStatement, CNACommand* pclCommand,
                                 const wchar_t* pszItem, int bAscending,
                                 NA_WRITEPARSEFLAGS nFlags, long long* pllStep) {
@@ -234,9 +248,14 @@ int CNADataAccess::_bOpenStatement(CNAStatement* pclStatement, const wchar_t* ps
   CInterfRef<CNACommand> refCommand(_pclNewCommand());
   CNACommand* pclCommand = refCommand.pGet();
   if (pclCommand == nullptr) return 0;
-  // The record cache is on before the rows come, so that each window is
-  // streamed into it; the read flags that say so keep the browse on the
-  // server's result.
+  // The last browse is closed first (its filter stays), then the record
+  // cache is on before the rows come, so that each window is streamed into
+  // it; the read flags that say so keep the browse on the server's result.
+  if (pclStatement->bIsParseStarted()) {
+    CInterfRef<CNAFilter> refFilter(pclStatement->pclGetFilterNoRef());
+    pclStatement->Close();
+    pclStatement->SetFilter(refFilter.pGet());
+  }
   pclStatement->EnableCache((nFlags & (kReadNoRecordCache | kReadCacheOffOnFallback)) == 0 ? 1 : 0);
   if (!bBuildSelect(pclStatement, pclCommand, pszItem, bAscending, nFlags, pllStep)) return 0;
   if (eFromKeptRow != kNoKeptRow) return pclStatement->bExecuteFromKeptRow(eFromKeptRow);
@@ -423,6 +442,9 @@ int CNADataAccess::bLockUnlockRecord(CNAStatement*, eNA_LOCKTYPE, int, eNA_LOCKT
 
 CNAStatement* CNADataAccess::_pclGetAskedStatement(const wchar_t* pszItem) const {
   if (pszItem != nullptr && pszItem[0] != 0) {
+    if (m_pclCurrentStatement != nullptr &&
+        std::wcscmp(m_pclCurrentStatement->pszGetBrowseItem(), pszItem) == 0)
+      return m_pclCurrentStatement;
     CNAStatement* pclStatement = pclGetItemStatementNoRef(pszItem);
     if (pclStatement != nullptr) return pclStatement;
   }

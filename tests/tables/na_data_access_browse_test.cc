@@ -198,6 +198,75 @@ TEST_F(DataAccessBrowseTest, APendingAutomaticFilterMovesOnlyTheSameBrowseOffIts
   }
 }
 
+TEST_F(DataAccessBrowseTest, ATableWithoutUniqueKeyBrowsesBothWaysInOneWindow) {
+  const std::string table = m_table + "_nokey";
+  const std::wstring wtable(table.begin(), table.end());
+  CreateTable(table, "id INT NULL, name VARCHAR(10) NULL");
+  ASSERT_TRUE(m_session.bRun("INSERT INTO " + table +
+                             " VALUES (3,'c'),(1,'a'),(2,'b'),(2,'b'),(NULL,'z'),(5,NULL)"));
+  m_session.pclConnection()->SetCacheSize(2);
+  m_piSource = CStandInDescription::pclNew(
+      wtable.c_str(), {Decl(L"id", NA_IT_I4, 4, kDuplicates), Decl(L"name", NA_IT_TEXTE, 11)}, 12);
+  m_pclAccess = static_cast<CNADataAccess*>(
+      m_pclDriver->pclAllocDataAccess(m_piSource, m_session.pclConnection(), m_pclError));
+  m_pclAccess->AddRef();
+  ASSERT_EQ(m_pclAccess->bHOuvre(static_cast<_eNA_ACCESS>(0), wtable.c_str()), 1) << Dump();
+  auto Ids = [&](eNA_PARSEDIRECTION eStart, eNA_PARSEDIRECTION eMove) {
+    std::vector<std::string> v;
+    eNA_LOCKTYPE eOut = NA_LOCK_DEFAULT;
+    for (eNA_PARSEDIRECTION e = eStart;; e = eMove) {
+      EXPECT_EQ(m_pclAccess->bHLitxxx(L"id", e, 1, kNoLock, &eOut, 0), 1) << Dump();
+      int bOut = 1;
+      m_pclAccess->bHEndehors(L"id", &bOut);
+      if (bOut || v.size() > 10) break;
+      CAny clId;
+      m_pclAccess->pclGetRecordNoRef()->pclGetColumnNoRef(L"id")->bGetCurrentValue(&clId, 0);
+      v.push_back(clId.bIsNull() ? "NULL" : ValueText(clId));
+    }
+    return v;
+  };
+  const std::vector<std::string> forward = {"NULL", "1", "2", "2", "3", "5"};
+  EXPECT_EQ(Ids(NA_PARSE_FIRST, NA_PARSE_NEXT), forward);
+  EXPECT_EQ(Ids(NA_PARSE_LAST, NA_PARSE_PREVIOUS),
+            std::vector<std::string>(forward.rbegin(), forward.rend()));
+  EXPECT_EQ(m_pclAccess->pclGetCurrentStatementNoRef()->bKeysetWindows(), 0);
+
+  // Rebuilt from its row as read: walked to again from the start, unless
+  // the read forbids what cannot be rebuilt from keys (user error 83).
+  eNA_LOCKTYPE eOut = NA_LOCK_DEFAULT;
+  ASSERT_EQ(m_pclAccess->bHLitxxx(L"id", NA_PARSE_FIRST, 1, kNoLock, &eOut, 0), 1);
+  ASSERT_EQ(m_pclAccess->bHLitxxx(L"id", NA_PARSE_NEXT, 1, kNoLock, &eOut, 0), 1);
+  ASSERT_EQ(m_pclAccess->bHLitxxx(L"id", NA_PARSE_NEXT, 1, kNoLock, &eOut, 0), 1);
+  ASSERT_EQ(m_pclAccess->bFreeCache(), 1);
+  ASSERT_EQ(m_pclAccess->bHLitxxx(L"id", NA_PARSE_NEXT, 1, kNoLock, &eOut, 0), 1) << Dump();
+  CAny clId;
+  m_pclAccess->pclGetRecordNoRef()->pclGetColumnNoRef(L"id")->bGetCurrentValue(&clId, 0);
+  EXPECT_EQ(ValueText(clId), "2");
+  ASSERT_EQ(m_pclAccess->bFreeCache(), 1);
+  m_pclError->Reset();
+  EXPECT_EQ(m_pclAccess->bHLitxxx(L"id", NA_PARSE_NEXT, 1, kNoLock, &eOut,
+                                  CNADataAccess::kReadCacheOffOnFallback),
+            0);
+  EXPECT_EQ(m_pclError->dwGetErrorId(), CNADataAccess::kErrCannotUpdateParse);
+}
+
+TEST_F(DataAccessBrowseTest, AnEmptyTableIsOutOfRangeEveryWayAndAnUnknownItemIsAnError) {
+  MakePeople(0);
+  Open(5);
+  for (eNA_PARSEDIRECTION e : {NA_PARSE_FIRST, NA_PARSE_NEXT, NA_PARSE_LAST, NA_PARSE_PREVIOUS,
+                               NA_PARSE_CURRENT}) {
+    SCOPED_TRACE(static_cast<int>(e));
+    EXPECT_EQ(Read(L"name", e), -1);
+  }
+  m_pclError->Reset();
+  eNA_LOCKTYPE eOut = NA_LOCK_DEFAULT;
+  EXPECT_EQ(m_pclAccess->bHLitxxx(L"no_such_item", NA_PARSE_FIRST, 1, kNoLock, &eOut, 0), 0);
+  EXPECT_EQ(m_pclError->dwGetErrorId(), CNAStatement::kErrUnknownItem);
+  EXPECT_NE(Utf8(m_pclError->pszGetError()).find("no_such_item"), std::string::npos);
+  // The browse of a known item still reads.
+  EXPECT_EQ(Read(L"id", NA_PARSE_FIRST), -1);
+}
+
 TEST_F(DataAccessBrowseTest, AMemoOfTheRowReadComesWholeAsAValueAndIntoAFile) {
   const std::string table = m_table + "_m";
   const std::wstring wtable(table.begin(), table.end());
