@@ -80,6 +80,12 @@ class CMySQLStatementSQL : public CNAStatementSQL {
   int bGetValue(CNAConvertVariant* pclValue, unsigned int nColumn, unsigned int nFlags) override;
   // The raw cell: its bytes (null for NULL) and length. Same failures.
   int bGetValue(unsigned char** ppCell, unsigned int* pnLength, unsigned int nColumn);
+  int nGetRowBytes() const override {
+    if (m_pnLengths == nullptr) return 0;
+    unsigned long long n = 0;
+    for (int i = 0; i < nGetColumnCount(); ++i) n += m_pnLengths[i];
+    return n > 0x7FFFFFFFull ? 0x7FFFFFFF : static_cast<int>(n);
+  }
   int bGetRawCell(unsigned int nColumn, const unsigned char** ppCell,
                   unsigned int* pnLength) override {
     unsigned char* pCell = nullptr;

@@ -239,9 +239,10 @@ int CNAStatement::_nCacheCurrentRecord(long long llRow) {
       }
     }
     nStatus = m_pclCache->Insere(llRow, pclBuffer, 0, pbyId, nId, pMemos, nMemos);
-    if (nStatus == RCS_OK) {
-      const int nSize = m_pclCache->nGetRowSize(llRow);
-      if (nSize > m_nLongestRow) m_nLongestRow = nSize;
+    if (nStatus == RCS_OK && m_pclStatementSQL != nullptr) {
+      // The longest row is the largest sum of cell bytes the server sent.
+      const int nBytes = m_pclStatementSQL->nGetRowBytes();
+      if (nBytes > m_nLongestRow) m_nLongestRow = nBytes;
     }
   }
   if (pMemos != aMemos) delete[] pMemos;
@@ -328,6 +329,11 @@ int CNAStatement::_bSeekAndFetch(long long llTarget) {
     return 1;
   }
   m_llCurrentRow = llTarget;
+  const int nBytes = m_pclStatementSQL->nGetRowBytes();
+  if (nBytes > m_nLongestRow) {
+    m_nLongestRow = nBytes;
+    if (m_pclDataAccess != nullptr) m_pclDataAccess->RaiseLongestRow(nBytes);
+  }
   if (!_bUpdateNARecord()) return 0;
   if (m_pclRecord != nullptr) m_pclRecord->bCopyCurrentRecordToOriginalRecord();
   m_bOutOfRange = 0;

@@ -97,6 +97,9 @@ class CNAStatementSQL : public CInterf, public CNAResultColumns {
   // 0 when the cell cannot be read (the value is then untouched).
   virtual int bGetValue(CAny* pValue, unsigned int nColumn, unsigned int nFlags);
   virtual int bGetBLOBValue(CAny* pValue, unsigned int nColumn, unsigned int nFlags);
+  // The bytes of the current row's cells together (0 without a row).
+  // Base: 0.
+  virtual int nGetRowBytes() const { return 0; }
   // The current row's cell nColumn as the server sent it (the connection's
   // character set), *ppCell null for NULL; valid until the next fetch.
   // Base: 0 (no cells to give).

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tests/mariadb/client_library.h"
+#include "tests/mariadb/second_session.h"
 #include "tests/tables/data_access_browse_fixture.h"
 
 namespace kqtest {
@@ -319,15 +320,21 @@ TEST_F(DataAccessBrowseTest, AMemoOfTheRowReadComesWholeAsAValueAndIntoAFile) {
 TEST_F(DataAccessBrowseTest, RowsWrittenByOthersBetweenWindowsNeverSkipOrRepeatAnUnchangedRow) {
   MakePeople(60);
   Open(5);
+  kq230::test_support::SecondSession other;
+  std::string strError;
+  ASSERT_TRUE(other.Open(ServerSession::Server(), &strError)) << strError;
   std::vector<long long> seen;
   long long id = Read(L"name", NA_PARSE_FIRST);
   for (int i = 0; id >= 0; ++i) {
     seen.push_back(id);
     // Between windows: a row added before, one after, one deleted ahead.
     if (i % 5 == 4) {
-      ASSERT_TRUE(m_session.bRun("INSERT INTO " + m_table + " VALUES (" + std::to_string(1000 + i) +
-                                 ",'a',0),(" + std::to_string(2000 + i) + ",'zz',0)"));
-      ASSERT_TRUE(m_session.bRun("DELETE FROM " + m_table + " WHERE id=" + std::to_string(60 - i)));
+      ASSERT_EQ(other.Run("INSERT INTO " + m_table + " VALUES (" + std::to_string(1000 + i) +
+                          ",'a',0),(" + std::to_string(2000 + i) + ",'zz',0)"),
+                0u)
+          << other.Error();
+      ASSERT_EQ(other.Run("DELETE FROM " + m_table + " WHERE id=" + std::to_string(60 - i)), 0u)
+          << other.Error();
     }
     id = Read(L"name", NA_PARSE_NEXT);
   }
