@@ -15,30 +15,6 @@ namespace {
 
 IBrowseValueReader* g_piValueReader = nullptr;
 
-// Texts of the driver's wide strings as UTF-8.
-std::string Utf8(const wchar_t* psz) {
-  std::string str;
-  for (; psz != nullptr && *psz != 0; ++psz) {
-    unsigned int c = static_cast<unsigned int>(*psz);
-    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
-    if (c < 0x80) {
-      str += static_cast<char>(c);
-    } else if (c < 0x800) {
-      str += static_cast<char>(0xC0 | (c >> 6));
-      str += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      str += static_cast<char>(0xE0 | (c >> 12));
-      str += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      str += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      str += static_cast<char>(0xF0 | (c >> 18));
-      str += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      str += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      str += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return str;
-}
 
 // UTF-8 command words as wide text; a malformed byte reads as U+FFFD.
 std::wstring Wide(const std::string& str) {
@@ -91,6 +67,30 @@ std::vector<std::string> Lines(const std::string& str) {
 
 }  // namespace
 
+std::string strHostUtf8(const wchar_t* psz) {
+  std::string str;
+  for (; psz != nullptr && *psz != 0; ++psz) {
+    unsigned int c = static_cast<unsigned int>(*psz);
+    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
+    if (c < 0x80) {
+      str += static_cast<char>(c);
+    } else if (c < 0x800) {
+      str += static_cast<char>(0xC0 | (c >> 6));
+      str += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      str += static_cast<char>(0xE0 | (c >> 12));
+      str += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      str += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      str += static_cast<char>(0xF0 | (c >> 18));
+      str += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      str += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      str += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return str;
+}
+
 IBrowseValueReader* BrowseSetValueReader(IBrowseValueReader* piReader) {
   IBrowseValueReader* piPrevious = g_piValueReader;
   g_piValueReader = piReader;
@@ -101,10 +101,10 @@ IBrowseValueReader* BrowseGetValueReader() { return g_piValueReader; }
 
 std::string strErrorLine(INAError* piError, const wchar_t* pszSecret, std::string* pstrDump) {
   if (piError == nullptr) return "error 0 0: the driver gave no error object";
-  const std::string strDump = Utf8(piError->pszGetError());
+  const std::string strDump = strHostUtf8(piError->pszGetError());
   if (pstrDump != nullptr) {
     *pstrDump = strDump;
-    Mask(pstrDump, Utf8(pszSecret));
+    Mask(pstrDump, strHostUtf8(pszSecret));
   }
   const std::vector<std::string> aLines = Lines(strDump);
   // The native code, else the database server's own code (the driver files
@@ -135,7 +135,7 @@ std::string strErrorLine(INAError* piError, const wchar_t* pszSecret, std::strin
   }
   std::string strLine = "error " + std::to_string(piError->dwGetErrorId()) + " " +
                         std::to_string(bNative ? llNative : llBase) + ": " + strMessage;
-  Mask(&strLine, Utf8(pszSecret));
+  Mask(&strLine, strHostUtf8(pszSecret));
   return strLine;
 }
 

@@ -136,4 +136,8 @@ class CBrowseSession final : private CBatchRowPrinter::IMemoSource {
   CBatchRowPrinter m_clPrinter;
 };
 
+// A wide text of the driver as UTF-8 (a unit that is no character reads as
+// U+FFFD); null gives "".
+std::string strHostUtf8(const wchar_t* psz);
+
 #endif  // KQ230_HOST_HARNESS_BROWSE_SESSION_H_

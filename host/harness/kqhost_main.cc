@@ -173,29 +173,6 @@ bool bConnect(INADriver* piDriver, const char* pszFacts) {
   return bAsExpected;
 }
 
-// A name as UTF-8 (names may hold any character).
-std::string Utf8Name(const wchar_t* psz) {
-  std::string str;
-  for (; psz != nullptr && *psz != 0; ++psz) {
-    const unsigned int c = static_cast<unsigned int>(*psz);
-    if (c < 0x80) {
-      str += static_cast<char>(c);
-    } else if (c < 0x800) {
-      str += static_cast<char>(0xC0 | (c >> 6));
-      str += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      str += static_cast<char>(0xE0 | (c >> 12));
-      str += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      str += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      str += static_cast<char>(0xF0 | (c >> 18));
-      str += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      str += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      str += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return str;
-}
 
 // A UTF-8 argument as a wide name.
 std::wstring WideName(const char* psz) {
@@ -239,7 +216,7 @@ bool bDescribe(INADriver* piDriver, const char* pszFacts, const char* pszTable) 
   INADataSourceDescription* piSource = piDriver->piGetTableDesc(strTable.c_str(), piHost);
   if (piSource == nullptr) {
     std::printf("kqhost: piGetTableDesc(%s) answers null; the error:\n%s\n", pszTable,
-                Utf8Name(piDriver->piGetLastError()->pszGetError()).c_str());
+                strHostUtf8(piDriver->piGetLastError()->pszGetError()).c_str());
     bAsExpected = false;
   } else {
     const int nItems = piSource->nGetNumItems();
@@ -254,7 +231,7 @@ bool bDescribe(INADriver* piDriver, const char* pszFacts, const char* pszTable) 
       const char* pszComputed = "-";
       if (pi->nGetVersion() > 8 && pi->vbIsComputedColumnAll())
         pszComputed = pi->vbComputedColumnPersist() ? "S" : "V";
-      std::printf("%s\t%d\t%d\t0x%04X\t%s\t%s\n", Utf8Name(pi->pszGetName()).c_str(),
+      std::printf("%s\t%d\t%d\t0x%04X\t%s\t%s\n", strHostUtf8(pi->pszGetName()).c_str(),
                   static_cast<int>(pi->eNAGetItemType()), pi->nGetItemSize(), KeyWord(pi),
                   bNull ? "N" : "-", pszComputed);
       pi->nExternalRelease();

@@ -9,15 +9,13 @@
 // in the default sql_mode and with backslashes read as plain characters.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "tests/mariadb/client_library.h"
-#include "tests/tables/data_access_browse_fixture.h"
+#include "tests/tables/private_server_fixture.h"
 
 namespace kqtest {
 namespace {
@@ -25,20 +23,10 @@ namespace {
 [[maybe_unused]] const bool gbClientLibraryKept =
     kq230::test_support::KeepClientLibraryForTheProgram();
 
-std::string ServerDir() {
-  return std::string(KQ_PRIVATE_SERVER_DIR) + "/" + std::to_string(getpid());
-}
-
-bool bServerScript(const char* pszCommand) {
-  const std::string command = std::string("bash '") + KQ_MARIADB_SERVER_SCRIPT + "' " + pszCommand +
-                              " '" + ServerDir() + "' >/dev/null";
-  return std::system(command.c_str()) == 0;
-}
-
 // Sets the server's global sql_mode as root over its socket (the test user
 // may not): connections made afterwards take it.
 bool bSetGlobalMode(const std::string& mode) {
-  const std::string command = "mariadb --no-defaults --protocol=socket --socket='" + ServerDir() +
+  const std::string command = "mariadb --no-defaults --protocol=socket --socket='" + PrivateServerDir() +
                               "/mysqld.sock' --user=root -e \"SET GLOBAL sql_mode='" + mode +
                               "'\"";
   return std::system(command.c_str()) == 0;
@@ -49,23 +37,9 @@ struct Mode {
   const char* sqlMode;
 };
 
-class HostileBrowseTest : public DataAccessBrowseTest, public ::testing::WithParamInterface<Mode> {
+class HostileBrowseTest : public PrivateServerBrowseTest,
+                          public ::testing::WithParamInterface<Mode> {
  protected:
-  static void SetUpTestSuite() {
-    // Servers started side by side may race for a port: a few tries.
-    s_bStarted = false;
-    for (int i = 0; i < 3 && !s_bStarted; ++i) s_bStarted = bServerScript("start");
-    if (!s_bStarted) return;
-    const std::string env = ServerDir() + "/server.env";
-    setenv("KQ_MARIADB_ENV", env.c_str(), 1);
-    DataAccessBrowseTest::SetUpTestSuite();
-  }
-  static void TearDownTestSuite() {
-    DataAccessBrowseTest::TearDownTestSuite();
-    unsetenv("KQ_MARIADB_ENV");
-    bServerScript("stop");
-  }
-  static bool s_bStarted;
   void SetUp() override {
     ASSERT_TRUE(s_bStarted) << "the program's own server did not start";
     // Before the fixture's connection is made.
@@ -123,8 +97,6 @@ class HostileBrowseTest : public DataAccessBrowseTest, public ::testing::WithPar
 
   std::string m_quoted;
 };
-
-bool HostileBrowseTest::s_bStarted = false;
 
 TEST_P(HostileBrowseTest, KeysWithQuotesBackslashesAndWideCharactersContinueTheBrowseExactly) {
   struct Name {

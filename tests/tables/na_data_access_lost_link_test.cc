@@ -6,14 +6,12 @@
 // from its row as read, without a row skipped or repeated.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "tests/mariadb/client_library.h"
-#include "tests/tables/data_access_browse_fixture.h"
+#include "tests/tables/private_server_fixture.h"
 
 namespace kqtest {
 namespace {
@@ -21,41 +19,8 @@ namespace {
 [[maybe_unused]] const bool gbClientLibraryKept =
     kq230::test_support::KeepClientLibraryForTheProgram();
 
-// The server's directory: one per process (CTest runs the tests of a program
-// side by side, each in a process of its own).
-std::string ServerDir() {
-  return std::string(KQ_PRIVATE_SERVER_DIR) + "/" + std::to_string(getpid());
-}
-
-bool bServerScript(const char* pszCommand) {
-  const std::string command = std::string("bash '") + KQ_MARIADB_SERVER_SCRIPT + "' " + pszCommand +
-                              " '" + ServerDir() + "' >/dev/null";
-  return std::system(command.c_str()) == 0;
-}
-
-class LostLinkTest : public DataAccessBrowseTest {
+class LostLinkTest : public PrivateServerBrowseTest {
  protected:
-  static void SetUpTestSuite() {
-    // Servers started side by side may race for a port: a few tries.
-    s_bStarted = false;
-    for (int i = 0; i < 3 && !s_bStarted; ++i) s_bStarted = bServerScript("start");
-    if (!s_bStarted) return;
-    const std::string env = ServerDir() + "/server.env";
-    setenv("KQ_MARIADB_ENV", env.c_str(), 1);
-    DataAccessBrowseTest::SetUpTestSuite();
-  }
-  static void TearDownTestSuite() {
-    DataAccessBrowseTest::TearDownTestSuite();
-    unsetenv("KQ_MARIADB_ENV");
-    bServerScript("stop");
-  }
-  static bool s_bStarted;
-
-  void SetUp() override {
-    ASSERT_TRUE(s_bStarted) << "the program's own server did not start";
-    DataAccessBrowseTest::SetUp();
-  }
-
   unsigned int Native() const { return m_pclError->dwGetDataBaseErrorCode(); }
 
   // A read expected to fail; its native code.
@@ -67,8 +32,6 @@ class LostLinkTest : public DataAccessBrowseTest {
   }
 };
 
-bool LostLinkTest::s_bStarted = false;
-
 TEST_F(LostLinkTest, ABrowseReadsItsRowsWhileTheServerIsDownAndGoesOnAfterItsRestart) {
   MakePeople(60);
   Open(5);
@@ -77,7 +40,7 @@ TEST_F(LostLinkTest, ABrowseReadsItsRowsWhileTheServerIsDownAndGoesOnAfterItsRes
   ASSERT_EQ(Read(L"name", NA_PARSE_FIRST), expected[0]);
   for (int i = 1; i <= 20; ++i) ASSERT_EQ(Read(L"name", NA_PARSE_NEXT), expected[i]);
 
-  ASSERT_TRUE(bServerScript("kill"));
+  ASSERT_TRUE(bPrivateServer("kill"));
   for (int i = 19; i >= 0; --i)
     ASSERT_EQ(Read(L"name", NA_PARSE_PREVIOUS), expected[i]) << "held rows, server down";
   for (int i = 1; i <= 24; ++i)
@@ -88,7 +51,7 @@ TEST_F(LostLinkTest, ABrowseReadsItsRowsWhileTheServerIsDownAndGoesOnAfterItsRes
   const unsigned int nSecond = FailingRead(NA_PARSE_NEXT);
   EXPECT_TRUE(nSecond == 2006 || nSecond == 2013 || nSecond == 2002) << nSecond;
 
-  ASSERT_TRUE(bServerScript("restart"));
+  ASSERT_TRUE(bPrivateServer("restart"));
   // The browse goes on after the last row it read.
   for (int i = 25; i < static_cast<int>(expected.size()); ++i)
     ASSERT_EQ(Read(L"name", NA_PARSE_NEXT), expected[i]) << Dump();
@@ -102,8 +65,8 @@ TEST_F(LostLinkTest, AReadInsideATransactionIsNotRepeatedOnANewConnection) {
   ASSERT_EQ(Read(L"name", NA_PARSE_FIRST), Ids("name, id")[0]);
   ASSERT_TRUE(m_session.pclConnection()->bTransactionBegin(m_pclError, L"T")) << Dump();
   ASSERT_EQ(m_pclAccess->bFreeCache(), 1);
-  ASSERT_TRUE(bServerScript("kill"));
-  ASSERT_TRUE(bServerScript("restart"));
+  ASSERT_TRUE(bPrivateServer("kill"));
+  ASSERT_TRUE(bPrivateServer("restart"));
   // The link is lost with the transaction's work: the read fails and says
   // so, even though the server is back.
   const unsigned int nNative = FailingRead(NA_PARSE_NEXT);
