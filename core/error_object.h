@@ -263,6 +263,18 @@ class CXError : public CKQUnknown {
   void __RAZALL();
   void SetErrorLevel(eERRORLEVEL eLevel);
   eERRORLEVEL eGetErrorLevel() const { return m_eLevel; }
+  // Whether the object is as RAZ leaves it (nothing to free, nothing set):
+  // a reset of a clean object can then be skipped.
+  bool bIsClear() const {
+    return m_eLevel == EL_NOERROR && m_nUserErrorCode == 0 && m_nUserErrorCode55 == 0 &&
+           m_pszUserMessage == nullptr && m_pszDebugMessage == nullptr &&
+           m_pszFunctionName == nullptr && m_pszModuleName == nullptr &&
+           m_pszModuleVersion == nullptr && m_pszSystemMessage == nullptr &&
+           m_pszCaption == nullptr && m_pszObjectName == nullptr && m_nFunctionSyntax == 0 &&
+           m_nDetailId == 0 && m_nSystemErrorCode == 0 && m_wLine == 0 && m_wThread == 0 &&
+           m_clErrorIds.nGetCapacite() == 0 && m_clInfos.nGetCapacite() == 0 &&
+           m_pclSubErrors == nullptr;
+  }
   void Copy(const CXError& source) { Copy(&source); }
   // Nothing when pSource is this object or null.
   void Copy(const CXError* pSource);

@@ -81,6 +81,8 @@ void CNAError::EmptySlot55() {}
 void CNAError::EmptySlot56() {}
 
 void CNAError::Reset() {
+  // Every record command resets its errors: a clean object stays as it is.
+  if (m_eType == kNoErrorType && m_csDump.nTaille() == 0 && m_clError.bIsClear()) return;
   m_clError.RAZ();
   m_eType = kNoErrorType;
   m_csDump.Vide();
