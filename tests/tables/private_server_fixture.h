@@ -14,26 +14,13 @@
 #ifndef KQ230_TESTS_TABLES_PRIVATE_SERVER_FIXTURE_H_
 #define KQ230_TESTS_TABLES_PRIVATE_SERVER_FIXTURE_H_
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <string>
 
 #include "tests/tables/data_access_browse_fixture.h"
+#include "tests/tables/private_server_dir.h"
 
 namespace kqtest {
-
-// The server's directory of this process.
-inline std::string PrivateServerDir() {
-  return std::string(KQ_PRIVATE_SERVER_DIR) + "/" + std::to_string(getpid());
-}
-
-// Runs mariadb-server.sh with the command on this process's server.
-inline bool bPrivateServer(const char* pszCommand) {
-  const std::string command = std::string("bash '") + KQ_MARIADB_SERVER_SCRIPT + "' " + pszCommand +
-                              " '" + PrivateServerDir() + "' >/dev/null";
-  return std::system(command.c_str()) == 0;
-}
 
 class PrivateServerBrowseTest : public DataAccessBrowseTest {
  protected:
