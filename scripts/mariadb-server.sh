@@ -159,8 +159,13 @@ start() {
   # Whatever fails from here on, no server is left running behind the failure.
   trap '[ $? -eq 0 ] || stop_server' EXIT
 
+  # The bootstrap server's temporary tables in the directory's own tmp:
+  # installs that run side by side (a test's own server beside the
+  # fixture's) must not meet in /tmp.
+  mkdir -p "$dir/tmp"
   mariadb-install-db --no-defaults --datadir="$datadir" --user=root \
     --auth-root-authentication-method=normal --skip-name-resolve --skip-test-db \
+    --tmpdir="$dir/tmp" \
     >"$dir/install.log" 2>&1 || { cat "$dir/install.log" >&2; die "mariadb-install-db failed"; }
   rm -f "$dir/install.log"
 

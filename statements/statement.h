@@ -586,6 +586,12 @@ class CNAStatement : public CNAStatementBase {
   int _bRunKeysetBefore(long long llAnchorRow, long long* pllShift);
   int _bRunKeysetBeforeRow(const CNAZBRecord* pclRow, long long llAnchorRow, long long* pllShift,
                            const stRawAnchor* pRaw = nullptr);
+  // The window from pclRow itself on (the cache emptied), its first row
+  // numbered llFirst.
+  int _bRunKeysetFrom(const CNAZBRecord* pclRow, long long llFirst);
+  // The row as read, when the cache holds no row to go on from: its buffer;
+  // null without one.
+  const CNAZBRecord* _pclKeptRowBuffer();
   void _ShiftRowNumbers(long long llShift);
   CNAZBRecord* _pclScratchRow();
   int _bCachedRowIs(long long llRow, const CNAZBRecord* pclRow);

@@ -420,8 +420,16 @@ int CNAStatement::_bMoveCached(eNA_PARSEDIRECTION eDirection, long long llStep) 
     if (_bCanRunAnotherWindow()) {
       // After the last row held: from its keys where the order allows it.
       const long long llEnd = m_pclCache->llGetEndRow();
-      const int bKeys = bKeysetWindows() && m_pclCache->llGetCount() > 0;
-      if (!(bKeys ? _bRunKeysetAfter(llEnd - 1) : _bRunWindow(llEnd))) return 0;
+      int bRan;
+      if (bKeysetWindows() && m_pclCache->llGetCount() > 0) {
+        bRan = _bRunKeysetAfter(llEnd - 1);
+      } else if (bKeysetWindows() && _pclKeptRowBuffer() != nullptr) {
+        // Nothing held (a browse rebuilt at an end): from the row as read.
+        bRan = _bRunKeysetFrom(_pclKeptRowBuffer(), llEnd);
+      } else {
+        bRan = _bRunWindow(llEnd);
+      }
+      if (!bRan) return 0;
       *pbProgress = 1;
       return 1;
     }
@@ -467,11 +475,15 @@ int CNAStatement::_bMoveCached(eNA_PARSEDIRECTION eDirection, long long llStep) 
       return 1;
     }
     if (llTarget < m_pclCache->llGetFirstRow()) {
-      if (bKeysetWindows() && m_pclCache->llGetCount() > 0) {
-        // The rows before the first row held, from its keys.
+      if (bKeysetWindows() && (m_pclCache->llGetCount() > 0 || _pclKeptRowBuffer() != nullptr)) {
+        // The rows before the first row held (or, nothing held, before the
+        // row as read, which stands just after them), from its keys.
         long long llShift = 0;
         const long long llFirstHeld = m_pclCache->llGetFirstRow();
-        if (!_bRunKeysetBefore(llFirstHeld, &llShift)) return 0;
+        if (!(m_pclCache->llGetCount() > 0
+                  ? _bRunKeysetBefore(llFirstHeld, &llShift)
+                  : _bRunKeysetBeforeRow(_pclKeptRowBuffer(), llFirstHeld, &llShift)))
+          return 0;
         llTarget += llShift;
         if (m_pclCache->llGetFirstRow() == llFirstHeld + llShift) {
           // Nothing before it: the result starts there.

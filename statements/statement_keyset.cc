@@ -412,22 +412,27 @@ int CNAStatement::bExecuteFromKeptRow(eNA_PARSEDIRECTION eDirection) {
     long long llShift = 0;
     m_pclCache->EmptyFrom(kKeysetOrigin);
     if (!_bRunKeysetBeforeRow(pclRow, kKeysetOrigin, &llShift)) return 0;
+    // The row itself and those after it come again from its keys.
+    m_bMoreAfter = 1;
     m_llCurrentRow = kKeysetOrigin + llShift;
     return 1;
   }
-  const eKEYSETRELATION eRelation = eDirection == NA_PARSE_CURRENT ? KEYSET_FROM : KEYSET_AFTER;
-  const long long llFirst = eRelation == KEYSET_FROM ? kKeysetOrigin : kKeysetOrigin + 1;
+  // From the row itself on, numbered from the origin: the next move reads
+  // it again (read again), or the row after it (next). A row deleted since
+  // leaves the first row after it at the origin, which both then read.
+  if (!_bRunKeysetFrom(pclRow, kKeysetOrigin)) return 0;
+  const int bSame = m_pclCache->bHolds(kKeysetOrigin) && _bCachedRowIs(kKeysetOrigin, pclRow);
+  m_llCurrentRow = eDirection == NA_PARSE_NEXT && bSame ? kKeysetOrigin : kKeysetOrigin - 1;
+  if (!bSame) m_bKeptRowGone = 1;
+  return 1;
+}
+
+int CNAStatement::_bRunKeysetFrom(const CNAZBRecord* pclRow, long long llFirst) {
   CInterfRef<CNACommand> refWindow =
-      _refNewKeysetWindowFromRow(pclRow, eRelation, _llKeysetWindowCount());
+      _refNewKeysetWindowFromRow(pclRow, KEYSET_FROM, _llKeysetWindowCount());
   if (refWindow.pGet() == nullptr) return 0;
   m_pclCache->EmptyFrom(llFirst);
-  if (!_bRunWindowCommand(refWindow.pGet(), llFirst)) return 0;
-  m_llCurrentRow = eRelation == KEYSET_FROM ? kKeysetOrigin - 1 : kKeysetOrigin;
-  // Read again: the row must be the one read, not the next.
-  if (eRelation == KEYSET_FROM && m_pclCache->bHolds(kKeysetOrigin) &&
-      !_bCachedRowIs(kKeysetOrigin, pclRow))
-    m_bKeptRowGone = 1;
-  return 1;
+  return _bRunWindowCommand(refWindow.pGet(), llFirst);
 }
 
 int CNAStatement::_bCachedRowIs(long long llRow, const CNAZBRecord* pclRow) {
@@ -576,4 +581,9 @@ const CNAStatement::stRawAnchor* CNAStatement::_pGetRawAnchor(long long llRow) {
       return &stRaw;
   }
   return nullptr;
+}
+
+const CNAZBRecord* CNAStatement::_pclKeptRowBuffer() {
+  CNARecordValueBase* pclKept = pclGetOriginalRecordValueNoRef();
+  return pclKept != nullptr ? static_cast<const CNAZBRecord*>(pclKept->pclGetNAZBRecord()) : nullptr;
 }
