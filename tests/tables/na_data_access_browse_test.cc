@@ -105,6 +105,28 @@ TEST_F(DataAccessBrowseTest, ABrowseWhoseCacheWasFreedGoesOnFromItsRowAsRead) {
   }
 }
 
+TEST_F(DataAccessBrowseTest, ABrowseRebuiltAtEitherEndTurnsBackOntoItsRow) {
+  // The cache freed on the last (first) row: the next (previous) read is
+  // out of range, and the read back the other way gives that row again.
+  MakePeople(30);
+  for (const BrowseCase& c : kBrowseCases) {
+    SCOPED_TRACE(c.name);
+    Open(c.cacheSize);
+    const std::vector<long long> expected = Ids(c.orderBy);
+    ASSERT_EQ(Read(c.item, NA_PARSE_LAST), expected.back());
+    ASSERT_EQ(m_pclAccess->bFreeCache(), 1);
+    EXPECT_EQ(Read(c.item, NA_PARSE_NEXT), -1);
+    EXPECT_EQ(Read(c.item, NA_PARSE_PREVIOUS), expected.back());
+    EXPECT_EQ(Read(c.item, NA_PARSE_PREVIOUS), expected[expected.size() - 2]);
+    ASSERT_EQ(Read(c.item, NA_PARSE_FIRST), expected.front());
+    ASSERT_EQ(m_pclAccess->bFreeCache(), 1);
+    EXPECT_EQ(Read(c.item, NA_PARSE_PREVIOUS), -1);
+    EXPECT_EQ(Read(c.item, NA_PARSE_NEXT), expected.front());
+    EXPECT_EQ(Read(c.item, NA_PARSE_NEXT), expected[1]);
+    Release();
+  }
+}
+
 TEST_F(DataAccessBrowseTest, ASkipReadsTheRowThatManyRowsOnAndTheBrowseGoesOnBothWays) {
   MakePeople(150);
   for (const BrowseCase& c : kBrowseCases) {

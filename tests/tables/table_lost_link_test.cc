@@ -16,6 +16,7 @@
 #include "host/harness/standin_connection.h"
 #include "host/harness/standin_descriptions.h"
 #include "host/harness/standin_objects.h"
+#include "kq230/item_description_interface.h"
 #include "kq230/item_type.h"
 #include "kq230/na_error_interface.h"
 #include "kq230/na_table_interface.h"
@@ -126,10 +127,13 @@ class TableLostLinkTest : public kqtest::NativeAccessTest {
     if (bOut) return -1;
     CNAZBRecordBase* pRecord = nullptr;
     if (!m_piTable->bGetRecord(&m_context, &pRecord) || pRecord == nullptr) return -2;
-    const unsigned char* p = pRecord->vpbyGetItemValue(m_piSource->piNAGetItem(0u), -1);
+    // The item comes with a reference of its own.
+    INAItemDescription* piId = m_piSource->piNAGetItem(0u);
+    const unsigned char* p = pRecord->vpbyGetItemValue(piId, -1);
     int id = 0;
-    std::memcpy(&id, p, sizeof id);
-    return id;
+    if (p != nullptr) std::memcpy(&id, p, sizeof id);
+    piId->nExternalRelease();
+    return p != nullptr ? id : -2;
   }
 
   static inline bool s_bStarted = false;
