@@ -22,6 +22,7 @@
 
 #include "tests/mariadb/client_library.h"
 #include "tests/mariadb/server_env.h"
+#include "tests/tables/private_server_dir.h"
 
 [[maybe_unused]] const bool gbClientLibraryKept =
     kq230::test_support::KeepClientLibraryForTheProgram();
@@ -354,6 +355,86 @@ TEST_F(KqhostBrowseTest, TenThousandRowsComeInTheClientsOrderWhateverTheWindows)
     EXPECT_EQ(nStatus, 0);
   }
   Client(std::string("DROP TABLE IF EXISTS ") + kBig + ";\n", &nStatus);
+}
+
+// Hostile names and values through kqhost, on a server of this program's
+// own so that NO_BACKSLASH_ESCAPES can be set for the whole server: a table
+// named with a backquote, a quote, a backslash and accented characters; names
+// holding quotes, backslashes, a backslash before a quote, 4-byte characters
+// and trailing blanks, browsed both ways in windows of 2 rows (each window
+// goes on from the keys of such a row) and sought exactly.
+class KqhostHostileTest : public KqhostBrowseTest {
+ protected:
+  static void SetUpTestSuite() {
+    s_bStarted = false;
+    for (int i = 0; i < 3 && !s_bStarted; ++i) s_bStarted = kqtest::bPrivateServer("start");
+    if (!s_bStarted) return;
+    const std::string strEnv = kqtest::PrivateServerDir() + "/server.env";
+    setenv("KQ_MARIADB_ENV", strEnv.c_str(), 1);
+    KqhostBrowseTest::SetUpTestSuite();
+  }
+  static void TearDownTestSuite() {
+    KqhostBrowseTest::TearDownTestSuite();
+    unsetenv("KQ_MARIADB_ENV");
+    kqtest::bPrivateServer("stop");
+  }
+  void SetUp() override {
+    ASSERT_TRUE(s_bStarted) << "the program's own server did not start";
+    KqhostBrowseTest::SetUp();
+  }
+  static std::string Hex(const std::string& str) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string strOut;
+    for (unsigned char c : str) {
+      strOut += kHex[c >> 4];
+      strOut += kHex[c & 15];
+    }
+    return strOut;
+  }
+  static inline bool s_bStarted = false;
+};
+
+TEST_F(KqhostHostileTest, HostileNamesAndValuesBrowseAndSeekInBothBackslashModes) {
+  const std::vector<std::string> aValues = {
+      "'", "\\", "\\'", "''", "a'b\\c", "O'Brien", "x  ", "x", "\xF0\x9F\x98\x80'", "-- z"};
+  // MariaDB names hold no 4-byte character.
+  const std::string strName = "kqh`q'b\\\xC3\xA9" + std::to_string(getpid());
+  std::string strQuoted = "`";
+  for (char c : strName) strQuoted += c == '`' ? std::string("``") : std::string(1, c);
+  strQuoted += "`";
+  for (const char* pszMode : {"STRICT_TRANS_TABLES", "STRICT_TRANS_TABLES,NO_BACKSLASH_ESCAPES"}) {
+    SCOPED_TRACE(pszMode);
+    std::string strSql = std::string("SET GLOBAL sql_mode='") + pszMode + "';\n" +
+                         "DROP TABLE IF EXISTS " + strQuoted + ";\nCREATE TABLE " + strQuoted +
+                         " (id INT PRIMARY KEY, name VARCHAR(20) CHARACTER SET utf8mb4 NULL,"
+                         " KEY(name)) ENGINE=InnoDB;\nINSERT INTO " + strQuoted + " VALUES ";
+    int nId = 0;
+    for (int nCopy = 0; nCopy < 2; ++nCopy) {
+      for (const std::string& str : aValues) {
+        if (nId > 0) strSql += ",";
+        strSql += "(" + std::to_string(++nId) + ",CONVERT(X'" + Hex(str) + "' USING utf8mb4))";
+      }
+    }
+    strSql += ",(" + std::to_string(++nId) + ",NULL);\n";
+    int nStatus = 0;
+    const std::string strMade = Client(strSql, &nStatus);
+    ASSERT_EQ(nStatus, 0) << strMade;
+    const std::string strAll = "SELECT * FROM " + strQuoted;
+    std::string strCommands = "open " + strName + "\nall name\nallback name\n";
+    std::string strExpected = Rows(strAll + " ORDER BY name, id") + "out of range\n" +
+                              Rows(strAll + " ORDER BY name DESC, id DESC") + "out of range\n";
+    for (const std::string& str : aValues) {
+      strCommands += "seekexact name " + str + "\n";
+      strExpected += Rows(strAll + " WHERE name = CONVERT(X'" + Hex(str) +
+                          "' USING utf8mb4) ORDER BY name, id LIMIT 1") +
+                     "found\n";
+    }
+    const std::string strOut = Kqhost(strCommands, &nStatus, "--extended 'KQ Cache Size=2'");
+    EXPECT_EQ(strOut, strExpected);
+    EXPECT_EQ(nStatus, 0);
+  }
+  int nStatus = 0;
+  Client("SET GLOBAL sql_mode=DEFAULT;\nDROP TABLE IF EXISTS " + strQuoted + ";\n", &nStatus);
 }
 
 // These need no read of the driver's.

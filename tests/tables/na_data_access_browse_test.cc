@@ -94,7 +94,9 @@ TEST_F(DataAccessBrowseTest, ABrowseWhoseCacheWasFreedGoesOnFromItsRowAsRead) {
     long long at = static_cast<long long>(expected.size()) - 1;
     ASSERT_EQ(Read(c.item, NA_PARSE_LAST), expected[at]);
     for (int i = 0; i < 300; ++i) {
-      if (rng() % 7 == 0) ASSERT_EQ(m_pclAccess->bFreeCache(), 1);
+      if (rng() % 7 == 0) {
+        ASSERT_EQ(m_pclAccess->bFreeCache(), 1);
+      }
       const bool next = (rng() % 2) != 0 || at == 0;
       if (next && at + 1 >= static_cast<long long>(expected.size())) continue;
       at += next ? 1 : -1;

@@ -123,7 +123,9 @@ TEST_P(HostileBrowseTest, KeysWithQuotesBackslashesAndWideCharactersContinueTheB
       long long at = 0;
       ASSERT_EQ(Read(L"name", NA_PARSE_FIRST), expected[0]);
       for (int i = 0; i < 150; ++i) {
-        if (rng() % 3 == 0) ASSERT_EQ(m_pclAccess->bFreeCache(), 1);
+        if (rng() % 3 == 0) {
+          ASSERT_EQ(m_pclAccess->bFreeCache(), 1);
+        }
         const bool next = (rng() % 2) != 0 || at == 0;
         if (next && at + 1 >= static_cast<long long>(expected.size())) continue;
         at += next ? 1 : -1;
