@@ -13,6 +13,16 @@
 // Closing (bHFerme) closes and lets go of every statement, their caches and
 // the record; closing a closed data access does nothing.
 //
+// Reading (na_data_access_read.cc): a read of the first, last, next or
+// previous record of a browse picks the item's statement, builds and runs
+// its SELECT when the browse starts (windows of the connection's cache
+// size, kept in the statement's record cache and continued from the keys of
+// a row), and moves it; a browse that must be rebuilt (its cache freed, a
+// lost link outside a transaction) goes on from its row as read. Record
+// numbers and positions (na_data_access_position.cc), searches and keys
+// (na_data_access_search.cc); writes, locks, filters and queries answer user
+// error 8 (na_data_access_unbuilt.cc).
+//
 // Existence (bFichierExiste) asks the server for the table by
 // SHOW TABLES LIKE: the name is written as a pattern that matches only
 // itself in every sql_mode (see the .cc).
