@@ -84,6 +84,7 @@
 
 #include "bench/bench_context.h"
 #include "bench/fetch_reference.h"
+#include "bench/reference_items.h"
 #include "host/harness/host_harness.h"
 #include "host/harness/standin_connection.h"
 #include "host/harness/standin_descriptions.h"
@@ -125,22 +126,6 @@ std::string SelectById(const SizedTable& t) {
          " ORDER BY id";
 }
 
-// The stand-in server's items of the table, as its analysis declares the
-// columns (texts as Unicode slots of their utf8mb4 width, the note a memo).
-std::vector<StandInItemDecl> TableItems() {
-  auto item = [](const wchar_t* pszName, int nType, int nSize, unsigned short nKey) {
-    return kqtest::Decl(pszName, nType, nSize, nKey, false);
-  };
-  return {item(L"id", NA_IT_I4, 4, 0x8000 | 0x0800), item(L"code", NA_IT_UNICODE, 26, 0),
-          item(L"name", NA_IT_UNICODE, 82, 0),       item(L"amount", NA_IT_DECIMAL, 8, 0),
-          item(L"created", NA_IT_DATETIME, 8, 0),    item(L"note", NA_IT_MEMOTEXTE, 8, 0)};
-}
-
-std::string Narrow(const wchar_t* psz) {
-  std::string s;
-  for (; psz != nullptr && *psz != 0; ++psz) s += *psz < 0x80 ? static_cast<char>(*psz) : '?';
-  return s;
-}
 
 size_t nHeapBytesInUse() {
   const struct mallinfo2 stInfo = mallinfo2();
@@ -229,7 +214,7 @@ void EndSetup(Setup* s) {
 class HostTable {
  public:
   HostTable(Setup* s, const wchar_t* pszTable) : m_s(s), m_ctx(s->dwNextContext++, 1) {
-    m_piSource = CStandInDescription::pclNew(pszTable, TableItems(), 12);
+    m_piSource = CStandInDescription::pclNew(pszTable, kqbench::ReferenceTableItems(), 12);
     if (m_piSource == nullptr) {
       m_strError = "no stand-in description";
       return;
@@ -237,7 +222,7 @@ class HostTable {
     m_piId = m_piSource->piNAGetItem(L"id");
     m_piTable = s->piDriver->piGetTable(s->piHost, m_piSource);
     if (m_piTable == nullptr) {
-      m_strError = "piGetTable: " + Narrow(s->piDriver->piGetLastError()->pszGetError());
+      m_strError = "piGetTable: " + kqbench::Narrow(s->piDriver->piGetLastError()->pszGetError());
       return;
     }
     if (m_piTable->bHOuvre(&m_ctx, kReadWrite, nullptr) != 1) {
@@ -266,7 +251,7 @@ class HostTable {
 
   std::string LastError() {
     INAError* pi = m_piTable->piGetLastError(&m_ctx);
-    return pi != nullptr ? Narrow(pi->pszGetError()) : "(no error)";
+    return pi != nullptr ? kqbench::Narrow(pi->pszGetError()) : "(no error)";
   }
   unsigned int nLastErrorId() {
     INAError* pi = m_piTable->piGetLastError(&m_ctx);

@@ -63,6 +63,7 @@
 
 #include "bench/bench_context.h"
 #include "bench/fetch_reference.h"
+#include "bench/reference_items.h"
 #include "bench/stand_in_binding.h"
 #include "driver/driver_lock.h"
 #include "driver/function_loader.h"
@@ -84,23 +85,6 @@ using kqbench::kFetchReferenceRows;
 
 constexpr wchar_t kTable[] = L"fetch_reference";
 
-// The stand-in server's items of the table, as its analysis would declare
-// the columns (texts as Unicode slots of their utf8mb4 width, the note a
-// text memo).
-std::vector<StandInItemDecl> TableItems() {
-  auto item = [](const wchar_t* pszName, int nType, int nSize, unsigned short nKey) {
-    return kqtest::Decl(pszName, nType, nSize, nKey, false);
-  };
-  return {item(L"id", NA_IT_I4, 4, 0x8000 | 0x0800), item(L"code", NA_IT_UNICODE, 26, 0),
-          item(L"name", NA_IT_UNICODE, 82, 0),       item(L"amount", NA_IT_DECIMAL, 8, 0),
-          item(L"created", NA_IT_DATETIME, 8, 0),    item(L"note", NA_IT_MEMOTEXTE, 8, 0)};
-}
-
-std::string Narrow(const wchar_t* psz) {
-  std::string s;
-  for (; psz != nullptr && *psz != 0; ++psz) s += *psz < 0x80 ? static_cast<char>(*psz) : '?';
-  return s;
-}
 
 // The driver, its connection and the reference, made once by main.
 struct Setup {
@@ -114,7 +98,7 @@ struct Setup {
 
   std::string ErrorText(const char* pszWhat) const {
     std::string s = pszWhat;
-    if (pclError != nullptr) s += ": " + Narrow(pclError->StringDump().pszGet());
+    if (pclError != nullptr) s += ": " + kqbench::Narrow(pclError->StringDump().pszGet());
     return s;
   }
 };
@@ -331,7 +315,7 @@ void Browse(benchmark::State& state) {
   Setup* s = g_pSetup;
   const bool bDefaultCap = state.range(0) != 0;
   // Raised: the whole result in one window (a 32-bit process holds it).
-  Road road(s, TableItems(), L"id", bDefaultCap ? -1 : LLONG_MAX);
+  Road road(s, kqbench::ReferenceTableItems(), L"id", bDefaultCap ? -1 : LLONG_MAX);
   if (!road.bReady()) return state.SkipWithError(road.Error().c_str());
 
   PassTimes times;
@@ -371,7 +355,7 @@ void Browse(benchmark::State& state) {
 
 void Column(benchmark::State& state, int nColumn) {
   Setup* s = g_pSetup;
-  Road road(s, {TableItems()[static_cast<size_t>(nColumn)]}, L"", -1);
+  Road road(s, {kqbench::ReferenceTableItems()[static_cast<size_t>(nColumn)]}, L"", -1);
   if (!road.bReady()) return state.SkipWithError(road.Error().c_str());
 
   PassTimes times;

@@ -550,10 +550,13 @@ int CNADataAccess::bExtraitMemo(unsigned int nItem, const wchar_t* pszFile) {
                     static_cast<IXStream::eCREATE>(576), static_cast<IXStream::eFLAG>(0),
                     &bCreated) ||
       (nSize > 0 && (!clFile.bWrite(pData, nSize, &nWritten) || nWritten != nSize))) {
-    const CTString csPath(pszFile);
+    // The stream's own account of the failure is the message's reason.
+    const CXError* pclFileError = clFile.pclGetXError();
+    const wchar_t* pszReason =
+        pclFileError != nullptr ? pclFileError->pszGetSystemErrorMessage() : L"";
     CNAError::g_nRaise(m_pclError, eNA_ERRORTYPE(0), kReadErrorFile, kSiteMemoFile,
                        m_pclConnection, m_csLogicalName.pszGet(), pclColumn->pszGetName(),
-                       kErrFileNotWritten, csPath.pszGet(), L"");
+                       kErrFileNotWritten, pszFile, pszReason != nullptr ? pszReason : L"");
     return 0;
   }
   clFile.Close();

@@ -15,6 +15,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,14 @@ namespace kqtest {
 constexpr unsigned short kPrimary = 0x8000;
 constexpr unsigned short kDuplicates = 0x2000;
 constexpr eNA_LOCKTYPE kNoLock = NA_LOCK_NONE;
+
+// The name of person i as an SQL literal: NULL every 17th, a 4-byte
+// character and a digit every 11th, else one of 23 names (duplicates).
+inline std::string PeopleName(int i) {
+  if (i % 17 == 0) return "NULL";
+  if (i % 11 == 0) return "'\xF0\x9F\x98\x80" + std::to_string(i % 7) + "'";
+  return "'n" + std::to_string(i % 23) + "'";
+}
 
 class DataAccessBrowseTest : public DriverServerTest {
  protected:
@@ -67,14 +76,7 @@ class DataAccessBrowseTest : public DriverServerTest {
     std::string sql = "INSERT INTO " + m_table + " VALUES ";
     for (int i = 1; i <= nRows; ++i) {
       if (i > 1) sql += ",";
-      std::string name;
-      if (i % 17 == 0)
-        name = "NULL";
-      else if (i % 11 == 0)
-        name = "'\xF0\x9F\x98\x80" + std::to_string(i % 7) + "'";
-      else
-        name = "'n" + std::to_string(i % 23) + "'";
-      sql += "(" + std::to_string(i) + "," + name + "," + std::to_string(i * 3) + ")";
+      sql += "(" + std::to_string(i) + "," + PeopleName(i) + "," + std::to_string(i * 3) + ")";
     }
     ASSERT_TRUE(m_session.bRun(sql));
   }
@@ -119,6 +121,25 @@ class DataAccessBrowseTest : public DriverServerTest {
     CAny clId;
     m_pclAccess->pclGetRecordNoRef()->pclGetColumnNoRef(L"id")->bGetCurrentValue(&clId, 0);
     return std::stoll(ValueText(clId));
+  }
+
+  // Random moves of the browse on the item from row `at` of `expected` (the
+  // rows in its order, the browse standing on that row): next with odds
+  // nNextIn - 1 in nNextIn, the cache freed before a move with odds 1 in
+  // nFreeIn (0: never); every row read must be the expected one.
+  void WalkAtRandom(const wchar_t* pszItem, const std::vector<long long>& expected, long long at,
+                    unsigned int nSeed, int nMoves, unsigned int nNextIn, unsigned int nFreeIn) {
+    std::mt19937 rng(nSeed);
+    for (int i = 0; i < nMoves; ++i) {
+      if (nFreeIn != 0 && rng() % nFreeIn == 0) {
+        ASSERT_EQ(m_pclAccess->bFreeCache(), 1);
+      }
+      const bool next = (rng() % nNextIn) != 0 || at == 0;
+      if (next && at + 1 >= static_cast<long long>(expected.size())) continue;
+      at += next ? 1 : -1;
+      ASSERT_EQ(Read(pszItem, next ? NA_PARSE_NEXT : NA_PARSE_PREVIOUS), expected[at])
+          << "move " << i;
+    }
   }
 
   std::vector<long long> Ids(const std::string& orderBy) {

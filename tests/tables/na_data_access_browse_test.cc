@@ -7,7 +7,7 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <random>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -68,16 +68,8 @@ TEST_F(DataAccessBrowseTest, NextAndPreviousMixedAcrossWindowEdgesFollowTheOrder
     SCOPED_TRACE(c.name);
     Open(c.cacheSize);
     const std::vector<long long> expected = Ids(c.orderBy);
-    std::mt19937 rng(7);
-    long long at = 0;
     ASSERT_EQ(Read(c.item, NA_PARSE_FIRST), expected[0]);
-    for (int i = 0; i < 400; ++i) {
-      const bool next = (rng() % 3) != 0 || at == 0;
-      if (next && at + 1 >= static_cast<long long>(expected.size())) continue;
-      at += next ? 1 : -1;
-      ASSERT_EQ(Read(c.item, next ? NA_PARSE_NEXT : NA_PARSE_PREVIOUS), expected[at])
-          << "move " << i;
-    }
+    WalkAtRandom(c.item, expected, 0, 7, 400, 3, 0);
     Release();
   }
 }
@@ -90,19 +82,9 @@ TEST_F(DataAccessBrowseTest, ABrowseWhoseCacheWasFreedGoesOnFromItsRowAsRead) {
     SCOPED_TRACE(c.name);
     Open(c.cacheSize);
     const std::vector<long long> expected = Ids(c.orderBy);
-    std::mt19937 rng(11);
-    long long at = static_cast<long long>(expected.size()) - 1;
+    const long long at = static_cast<long long>(expected.size()) - 1;
     ASSERT_EQ(Read(c.item, NA_PARSE_LAST), expected[at]);
-    for (int i = 0; i < 300; ++i) {
-      if (rng() % 7 == 0) {
-        ASSERT_EQ(m_pclAccess->bFreeCache(), 1);
-      }
-      const bool next = (rng() % 2) != 0 || at == 0;
-      if (next && at + 1 >= static_cast<long long>(expected.size())) continue;
-      at += next ? 1 : -1;
-      ASSERT_EQ(Read(c.item, next ? NA_PARSE_NEXT : NA_PARSE_PREVIOUS), expected[at])
-          << "move " << i;
-    }
+    WalkAtRandom(c.item, expected, at, 11, 300, 2, 7);
     Release();
   }
 }
@@ -334,6 +316,16 @@ TEST_F(DataAccessBrowseTest, AMemoOfTheRowReadComesWholeAsAValueAndIntoAFile) {
   EXPECT_EQ(std::fgetc(f), EOF);
   std::fclose(f);
   std::remove(file.c_str());
+  // A file that cannot be made: user error 15 naming it, with the reason.
+  m_pclError->Reset();
+  const std::wstring wbad = L"/nonexistent_kq_dir/memo.bin";
+  EXPECT_EQ(m_pclAccess->bExtraitMemo(1, wbad.c_str()), 0);
+  EXPECT_EQ(m_pclError->dwGetErrorId(), CNADataAccess::kErrFileNotWritten);
+  const std::string strText = Utf8(m_pclError->pszGetError());
+  const size_t nAt = strText.find("/nonexistent_kq_dir/memo.bin could not be opened: ");
+  ASSERT_NE(nAt, std::string::npos) << strText;
+  const size_t nReason = nAt + std::strlen("/nonexistent_kq_dir/memo.bin could not be opened: ");
+  EXPECT_TRUE(nReason < strText.size() && strText[nReason] != '\n') << "a reason follows the name";
   m_pclError->Reset();
   EXPECT_EQ(m_pclAccess->bExtraitMemo(0, wfile.c_str()), 0);
   EXPECT_EQ(m_pclError->dwGetErrorId(), CNADataAccess::kErrUnknownItemNumber);

@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -119,19 +118,8 @@ TEST_P(HostileBrowseTest, KeysWithQuotesBackslashesAndWideCharactersContinueTheB
         forward.push_back(id);
       EXPECT_EQ(forward, expected);
       // Rebuilt from the keys of hostile rows, both ways.
-      std::mt19937 rng(5);
-      long long at = 0;
       ASSERT_EQ(Read(L"name", NA_PARSE_FIRST), expected[0]);
-      for (int i = 0; i < 150; ++i) {
-        if (rng() % 3 == 0) {
-          ASSERT_EQ(m_pclAccess->bFreeCache(), 1);
-        }
-        const bool next = (rng() % 2) != 0 || at == 0;
-        if (next && at + 1 >= static_cast<long long>(expected.size())) continue;
-        at += next ? 1 : -1;
-        ASSERT_EQ(Read(L"name", next ? NA_PARSE_NEXT : NA_PARSE_PREVIOUS), expected[at])
-            << "move " << i;
-      }
+      WalkAtRandom(L"name", expected, 0, 5, 150, 2, 3);
       Release();
     }
   }

@@ -29,6 +29,7 @@
 #include "statements/statement.h"
 #include "tests/mariadb/client_library.h"
 #include "tests/mariadb/driver_server_fixture.h"
+#include "tests/tables/data_access_browse_fixture.h"
 #include "tests/mariadb/server_session.h"
 #include "tests/support/standin_items.h"
 #include "tests/support/utf8_reference.h"
@@ -43,10 +44,8 @@ namespace {
 
 using namespace std::string_literals;
 
-constexpr unsigned short kPrimary = 0x8000;
-constexpr unsigned short kDuplicates = 0x2000;
+// kPrimary, kDuplicates and kNoLock: the browse fixture's.
 constexpr unsigned short kComposed = 0x1000;
-constexpr eNA_LOCKTYPE kNoLock = NA_LOCK_NONE;
 
 // A wide text value of the language (characters 0 kept).
 CAny WideText(const std::wstring& text) {
@@ -128,13 +127,7 @@ class DataAccessSearchTest : public DriverServerTest {
     std::string sql = "INSERT INTO " + m_people + " VALUES ";
     for (int i = 1; i <= nRows; ++i) {
       if (i > 1) sql += ",";
-      std::string name;
-      if (i % 17 == 0)
-        name = "NULL";
-      else if (i % 11 == 0)
-        name = "'\xF0\x9F\x98\x80" + std::to_string(i % 7) + "'";
-      else
-        name = "'n" + std::to_string(i % 23) + "'";
+      const std::string name = PeopleName(i);
       const std::string city = "'c" + std::to_string(i % 5) + "'";
       sql += "(" + std::to_string(i) + "," + name + "," + city + "," + std::to_string(i % 4) + ")";
     }
