@@ -49,6 +49,7 @@
 #include "items/item_types.h"
 #include "items/na_operator.h"
 #include "items/sql_element.h"
+#include "kq230/sql_parser_interface.h"
 #include "sqlbuilder/parameter.h"
 
 class CAny;
@@ -67,8 +68,7 @@ class IInfoRubrique;
 class INADataSourceDescription;
 class INAItemDescription;
 class INAQueryParametersValue;
-class ISQLParserInformation;
-enum eTYPEREQUETE : int;
+struct CTabValParser;
 
 // Kinds of statement of a command.
 enum eNACOMMANDKIND : int {
@@ -174,9 +174,16 @@ class CNACommand : public CInterf {
   virtual void vAddEscapeLikeIfNeeded(CNAParameter* pclParameter, const wchar_t* pszLiteral,
                                       unsigned int* pnRead);
   virtual int _bBuildFormatedSQL(ePARAMTYPECONV eMode);
-  virtual int _vbFormatExpressionOperatorEntreOperande() { return 1; }
-  virtual int _vbSkipOperande() { return 0; }
-  virtual void _vConvertirFonction() {}
+  // Hooks of the expression walk for dialects that rework operators and
+  // functions; the base writes the query's own text and skips nothing.
+  virtual int _vbFormatExpressionOperatorEntreOperande(CSQLParserInfo*, const wchar_t*,
+                                                       IExpOpExpression*, CNASqlElt::eSQLELT,
+                                                       unsigned int*, CTStringConcatAW*) {
+    return 1;
+  }
+  virtual int _vbSkipOperande(IExpOpExpression*, IExpOpExpression*, unsigned int) { return 0; }
+  virtual void _vConvertirFonction(CTStringConcatAW*, IExpOpExpression*, IExpOpExpression*,
+                                   CNASqlElt::eSQLELT, int) {}
   // "{" and "}", bounded by the buffer's size (nothing for size 0).
   virtual void _GetMotifVariableDebut(wchar_t* pszOut, unsigned int nSize);
   virtual void _GetMotifVariableFin(wchar_t* pszOut, unsigned int nSize);
@@ -417,6 +424,164 @@ class CNACommand : public CInterf {
   // REQUIRES: pOut non-null.
   int _FormatTableAndItemName(CTString* pOut, const wchar_t* pszTable, const wchar_t* pszName);
 
+  // ---- Parsed queries rewritten (command_expression.cc)
+  // A parsed query is rewritten by copying its text in stretches between
+  // the pieces that the parser located, with a copy point (*pnCopy: the
+  // index up to which the query text has been dealt with) that only moves
+  // forward, and replacing only table names, column names, literals,
+  // function names and sub-queries. Literals become parameters of this
+  // command while the literal-binding flag is set.
+  //
+  // The whole parsed query into the statement text; pclOther (null: none)
+  // is a condition ANDed into the WHERE clause; bKeepSort keeps (rewrites)
+  // the ORDER BY clause, else it is dropped; nMode 1 (or bit 4) copies the
+  // query as a whole (query-rewrite flag set).
+  int bFormatCondition(CSQLParserInfo* pclInfo, CNACommand* pclOther, int bKeepSort, int nMode);
+  // The located-pieces walk over the first nLength characters of pszText.
+  int bFormatConditionReq(CSQLParserInfo* pclInfo, CNACommand* pclOther, int nMode,
+                          const wchar_t* pszText, unsigned int nLength, int bRewrite,
+                          int bKeepSort, unsigned int* pnCopy);
+  // A query the parser did not split: its text with its name references
+  // and markers (_bAddClause in WHERE mode).
+  virtual int bComplete(ISQLParserInformation* piParser);
+  // Copies the whole text, turning markers into parameters and writing name
+  // references through the dialect; each token once, at its own place.
+  int _bAddClause(CTabValParser* pTokens, const wchar_t* pszText, ISQLParserInformation* piParser,
+                  int bWhereMode);
+  // A tree into the statement text; for the WHERE clause a non-empty
+  // pclOther is merged in (AND).
+  int bAddTreeExpression(CSQLParserInfo* pclInfo, CSQLParserInfo* pclOuter, const wchar_t* pszText,
+                         IExpOpExpression* piParent, IExpOpExpression* piTree,
+                         CNASqlElt::eSQLELT eKind, unsigned int* pnCopy, CNACommand* pclOther);
+  int bFormatSubExpression(CSQLParserInfo* pclInfo, const wchar_t* pszText,
+                           IExpOpExpression* piParent, IExpOpExpression* piTree,
+                           CNASqlElt::eSQLELT eKind);
+  // The WHERE tree of a filter condition's digest.
+  int bAddFilterExpression(CSQLParserInfo* pclInfo);
+  // One node and its operands. *ppiItem: the current item description
+  // (one external reference owned by the walk; may be null).
+  int _bExpressionToSQL(CSQLParserInfo* pclInfo, CSQLParserInfo* pclOuter, const wchar_t* pszText,
+                        IExpOpExpression* piParent, IExpOpExpression* piNode,
+                        CNASqlElt::eSQLELT eKind, unsigned int* pnCopy, CTStringConcatAW* pOut,
+                        INAItemDescription** ppiItem, eNA_ITEMTYPE eLiteralType,
+                        unsigned int nIndex);
+  int _bDoExpressionArgument(CSQLParserInfo* pclInfo, const wchar_t* pszText,
+                             IExpOpExpression* piParent, IExpOpExpression* piNode,
+                             CNASqlElt::eSQLELT eKind, unsigned int* pnCopy, CTStringConcatAW* pOut,
+                             int bOpening, unsigned int nIndex);
+  int _bDoExpressionOperator(CSQLParserInfo* pclInfo, const wchar_t* pszText,
+                             IExpOpExpression* piParent, IExpOpExpression* piNode,
+                             CNASqlElt::eSQLELT eKind, unsigned int* pnCopy,
+                             CTStringConcatAW* pOut);
+  int _bDoExpressionSousRequete(CSQLParserInfo* pclInfo, const wchar_t* pszText,
+                                IExpOpExpression* piNode, unsigned int* pnCopy);
+  static _stPositionSQL _stGetPositionExpression(IExpOpExpression* piNode);
+  // Function names and argument texts of other server kinds; nothing for
+  // server kind 5.
+  virtual void _FormatExpressionOperator(CSQLParserInfo* pclInfo, IExpOpExpression* piParent,
+                                         IExpOpExpression* piNode, CNASqlElt::eSQLELT eKind,
+                                         CTString* pOut);
+  virtual void _FormatExpressionArgument(CSQLParserInfo* pclInfo, const wchar_t* pszText,
+                                         IExpOpExpression* piParent, IExpOpExpression* piNode,
+                                         CNASqlElt::eSQLELT eKind, CTString* pOut, int bOpening,
+                                         unsigned int* pnCopy, unsigned int nIndex);
+  // Computed output columns: their expression in place of their name.
+  int _bFormatExpressionColonneCalculee(CSQLParserInfo* pclInfo, IInfoRubrique* piColumn,
+                                        IExpOpExpression* piParent, CNASqlElt::eSQLELT eKind);
+  // Through an auxiliary command into *pOut; nBase > 0: its parameters come
+  // to this command moved by nBase; nBase 0: literals stay in the text.
+  int bFormatExpressionColonneCalculee(CSQLParserInfo* pclInfo, IInfoRubrique* piColumn,
+                                       IExpOpExpression* piParent, CNASqlElt::eSQLELT eKind,
+                                       CTString* pOut, unsigned int nBase);
+  int bFormatExpressionColonneCalculee(CSQLParserInfo* pclInfo, const wchar_t* pszName,
+                                       CNASqlElt::eSQLELT eKind);
+  static int s_bFormatExpressionColonneCalculee(CTString* pOut, CSQLParserInfo* pclInfo,
+                                                const wchar_t* pszName, CNASqlElt::eSQLELT eKind,
+                                                CNAError* pclError,
+                                                CNAConnectionDescription* pclConnection);
+  // Whether the computed column is being written by this command or by one
+  // of the commands it writes for (a cycle of computed columns).
+  int _bComputedColumnInChain(const IInfoRubrique* piColumn) const;
+  void _SetComputedChainParent(const CNACommand* pclParent) { m_pclComputedChain = pclParent; }
+
+  // ---- Clauses of a parsed query rewritten (command_rewrite.cc)
+  int _bAddFromClause(const CNASqlElt* pclElement, unsigned int* pnCopy, const wchar_t* pszText,
+                      CSQLParserInfo* pclInfo);
+  int _bAddJoinClause(const CNASqlElt* pclElement, unsigned int* pnCopy, const wchar_t* pszText,
+                      CSQLParserInfo* pclInfo);
+  int _bFormatSELECTList(unsigned int* pnCopy, const wchar_t* pszText, CSQLParserInfo* pclInfo);
+  int _bFormatAlias(unsigned int* pnCopy, const wchar_t* pszText);
+  int _bFormatINSERTUPDATEList(unsigned int* pnCopy, const wchar_t* pszText,
+                               CSQLParserInfo* pclInfo);
+  int _bFormatGROUPBY(unsigned int* pnCopy, const wchar_t* pszText, CSQLParserInfo* pclInfo);
+  int _bFormatORDERBY(CSQLParserInfo* pclInfo, unsigned int* pnCopy, const wchar_t* pszText,
+                      int bRewrite, int bKeepDirection, int bUseText, int* pbStop);
+  int _bAddItemInORDERBY(const IInfoRubrique* piColumn, int nIndex, const wchar_t* pszText,
+                         _stPositionSQL stItem, int bUseText, int* pbUniqueNotNull);
+  virtual void _FormatRubriqueAlias(unsigned int nPosition, const wchar_t* pszText,
+                                    CSQLParserInfo* pclInfo, const IInfoRubrique* piColumn,
+                                    CTString* pOut, int bWithTable, CNASqlElt::eSQLELT eKind);
+
+  // ---- Operands of parsed expressions (command_operands.cc,
+  // command_literals.cc)
+  int _bDoExpressionColonne(CSQLParserInfo* pclInfo, CSQLParserInfo* pclOuter,
+                            const wchar_t* pszText, IExpOpExpression* piParent,
+                            IExpOpExpression* piNode, CNASqlElt::eSQLELT eKind,
+                            unsigned int* pnCopy, CTStringConcatAW* pOut,
+                            INAItemDescription** ppiItem);
+  // A column with its physical table name (UPDATE targets).
+  int _bDoExpressionColonne(CSQLParserInfo* pclInfo, const wchar_t* pszText,
+                            IExpOpExpression* piNode, unsigned int* pnCopy,
+                            CTStringConcatAW* pOut);
+  int _bExpressionColonneToSQL(CSQLParserInfo* pclInfo, const wchar_t* pszText,
+                               IExpOpExpression* piNode, unsigned int* pnCopy,
+                               CTStringConcatAW* pOut);
+  int _bFormatExpressionItemName(CSQLParserInfo* pclInfo, CSQLParserInfo* pclOuter,
+                                 IExpOpExpression* piParent, IExpOpExpression* piNode,
+                                 CNASqlElt::eSQLELT eKind, CTString* pOut,
+                                 INAItemDescription** ppiItem, unsigned int nBase);
+  virtual int _FormatExpressionItemName(CSQLParserInfo* pclInfo, IExpOpExpression* piParent,
+                                        IExpOpExpression* piNode, CNASqlElt::eSQLELT eKind,
+                                        INAItemDescription* piItem, const wchar_t* pszTable,
+                                        const wchar_t* pszName, CTString* pOut);
+  // Item names of an unparsed condition (_bAddClause in WHERE mode): *pItem
+  // is left as it was when the parser knows no description of the pair.
+  void _FormatItemNameInWHEREClause(ISQLParserInformation* piParser, const wchar_t* pszTable,
+                                    CTString* pItem, CNAParameter* pclParameter);
+  virtual void _FormatItemNameInWHEREClause(ISQLParserInformation* piParser,
+                                            INAItemDescription* piItem, const wchar_t* pszTable,
+                                            CTString* pItem, CNAParameter* pclParameter);
+  virtual int _bShouldAddParameter(CSQLParserInfo* pclInfo, IExpOpExpression* piParent,
+                                   IExpOpExpression* piNode, CNASqlElt::eSQLELT eKind,
+                                   INAItemDescription* piItem);
+  int _bDoExpressionLiteral(CSQLParserInfo* pclInfo, const wchar_t* pszText,
+                            IExpOpExpression* piParent, IExpOpExpression* piNode,
+                            CNASqlElt::eSQLELT eKind, INAItemDescription* piItem,
+                            unsigned int* pnCopy, CTStringConcatAW* pOut,
+                            eNA_ITEMTYPE eLiteralType);
+  virtual void _FormatExpressionLiteral(CSQLParserInfo* pclInfo, IExpOpExpression* piParent,
+                                        IExpOpExpression* piNode, CNASqlElt::eSQLELT eKind,
+                                        INAItemDescription* piItem, CNAParameter* pclParameter,
+                                        eNA_ITEMTYPE eLiteralType);
+  void FormatExpressionLiteral(CNASqlElt::eSQLELT eKind, eOPEXPRESSION eOperator,
+                               IExpOpExpression* piParent, INAItemDescription* piItem,
+                               eNA_ITEMTYPE eLiteralType, CNAConvertVariant* pclValue);
+  eNA_ITEMTYPE _eTypeParameter(CNASqlElt::eSQLELT eKind, IExpOpExpression* piNode,
+                               unsigned int nIndex, eNA_ITEMTYPE eLiteralType,
+                               INAItemDescription** ppiItem);
+  void _TypeRetour(CNASqlElt::eSQLELT eKind, IExpOpExpression* piNode,
+                   INAItemDescription** ppiItem);
+  static int _bLastOperande(IExpOpExpression* piNode, unsigned int nIndex);
+  int _bExpressionDateEmpty(CTStringConcatAW* pOut, unsigned int* pnCopy,
+                            IExpOpExpression* piNode, const wchar_t* pszText, unsigned int nMark,
+                            INAItemDescription* piItem);
+  int _bCopyPreviousQueryContent(CTStringConcatAW* pOut, unsigned int* pnCopy,
+                                 IExpOpExpression* piNode, const wchar_t* pszText);
+  // Appends pszText[*pnCopy, nTo) to pOut and moves *pnCopy to nTo, when
+  // *pnCopy is below nTo (the copy point never moves back).
+  void _CopyTo(CTStringConcatAW* pOut, unsigned int* pnCopy, const wchar_t* pszText,
+               unsigned int nTo);
+
   // ---- Fields
   CNAError* pclGetError() const { return m_pclError; }
   CNAConnectionDescription* pclGetCnx() const { return m_pclConnection; }
@@ -469,6 +634,9 @@ class CNACommand : public CInterf {
   CTStringConcatAW m_clFormated;
   CTStringConcatAW m_clDump;
   IInfoRubrique* m_piComputedColumn = nullptr;
+  // The command this auxiliary command writes a computed column for (null:
+  // none); the chain of computed columns being written runs through it.
+  const CNACommand* m_pclComputedChain = nullptr;
   CColumnNullValueExcluded* m_pclNullExcluded = nullptr;
 };
 
