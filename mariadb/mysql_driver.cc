@@ -20,6 +20,7 @@
 #include "mariadb/mysql_data_access.h"
 #include "mariadb/mysql_data_source_description.h"
 #include "sqlbuilder/command.h"
+#include "sqlbuilder/id_auto.h"
 #include "sqlbuilder/parameter.h"
 #include "tables/na_data_access.h"
 #include "tables/na_table.h"
@@ -151,6 +152,8 @@ void* CMySQLDriver::pclAllocCommand(CNAError* pclError,
   if (pclConnection == nullptr) return nullptr;
   return new (std::nothrow) CNACommand(pclError, pclConnection);
 }
+
+void* CMySQLDriver::pclAllocIDAuto() { return new (std::nothrow) CNAIDAuto; }
 
 void* CMySQLDriver::pclAllocParameter(void* pclVariant, unsigned int nIndex, unsigned int nFlags,
                                       const wchar_t* pszName) {

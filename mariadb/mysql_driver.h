@@ -85,6 +85,8 @@ class CMySQLDriver : public CNADriver {
                           CNAError* pclError) const override;
   void* pclAllocParameter(void* pclVariant, unsigned int nIndex, unsigned int nFlags,
                           const wchar_t* pszName) override;
+  // a CNAIDAuto (sqlbuilder/id_auto.h), the automatic identifier's values.
+  void* pclAllocIDAuto() override;
 
   // Locks a table (bSQLBloqueTable) or the tables of a parsed query
   // (bSQLBloqueRequete) on a registered connection until its transaction

@@ -10,7 +10,11 @@
 // Where the operations live: this file and command.cc (object, texts,
 // defines, formatted text, dump); command_parameters.cc (parameters, their
 // literals, LIKE patterns); command_clauses.cc (clause location, row limits,
-// names through the dialect).
+// names through the dialect); command_expression.cc (a parsed query written
+// again: the located-pieces walk, the expression walk, tokens of unsplit
+// queries, a condition merged into WHERE, computed columns, other dialects'
+// function names); command_rewrite.cc (the clause writers of that walk:
+// FROM, joins, select list, aliases, INSERT/UPDATE, GROUP BY, ORDER BY).
 //
 // Every value reaches the server as a literal written here, and every name
 // is quoted through the connection's writers: nothing of a value or a name is
@@ -577,6 +581,14 @@ class CNACommand : public CInterf {
                             INAItemDescription* piItem);
   int _bCopyPreviousQueryContent(CTStringConcatAW* pOut, unsigned int* pnCopy,
                                  IExpOpExpression* piNode, const wchar_t* pszText);
+  // The operand writers' access to their output builder, which is the
+  // statement text as a rule: its length in wide characters (for the
+  // statement text the count the command keeps, so that a mark taken here
+  // matches parameter positions), an append, and a cut back to a mark (the
+  // statement text through Tronque: parameters at or after the cut go).
+  unsigned int _nGetBuilderLength(CTStringConcatAW* pOut);
+  void _AddToBuilder(CTStringConcatAW* pOut, const wchar_t* pszText, int nLength = -1);
+  void _CutBuilder(CTStringConcatAW* pOut, unsigned int nLength);
   // Appends pszText[*pnCopy, nTo) to pOut and moves *pnCopy to nTo, when
   // *pnCopy is below nTo (the copy point never moves back).
   void _CopyTo(CTStringConcatAW* pOut, unsigned int* pnCopy, const wchar_t* pszText,

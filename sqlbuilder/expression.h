@@ -54,9 +54,14 @@
 //   user error 53 with nothing written.
 // - Cutting back an operand drops only the parameters it added: a
 //   parameter of the left operand stands exactly at the cut.
-// - Leaves of operator 9 (parsed conditions) and columns computed by a query
-//   need the expression writer of parsed queries; until it exists, writing
-//   one fails with user error 8 (not supported) and writes nothing.
+// - A leaf of operator 9 (a condition parsed by the server's parser) is
+//   written by the command's writer of parsed expressions, over the record
+//   it filters, in parentheses (it is one operand of the AND or OR above
+//   it); the parameters its literals become are the search's too.
+// - A column that the record's source query computes is compared as its
+//   expression (its literals written in the text from their values), in
+//   parentheses so that the comparison takes the whole expression; an
+//   expression that cannot be written is user error 8 with nothing written.
 //
 // Ownership: counted as CInterf (born at 0; the holder adds its reference).
 // A node holds one reference on its error object, its operands, its column,

@@ -293,6 +293,24 @@ int CNAExpression::s_bExpressionTrue(eNAOperator eOperator, CNAConnectionDescrip
 
 int CNAExpression::_bFormatColumn(CNACommand* pclCommand, eOPEXPRESSION eOperator,
                                   CTString* pOut) {
+  if (m_pclSourceQuery != nullptr && m_pclColumn->eGetTypeColonne() != 0) {
+    // A column the query computes is compared as its expression, rewritten
+    // for the dialect with its literals in the text; in parentheses, so that
+    // the comparison applies to the whole expression.
+    CTString csExpression;
+    CNACommand::s_bFormatExpressionColonneCalculee(&csExpression, m_pclSourceQuery,
+                                                   m_pclColumn->pszGetName(),
+                                                   CNASqlElt::SQLELT_WHERE,
+                                                   pclCommand->pclGetError(),
+                                                   pclCommand->pclGetCnx());
+    if (csExpression.nTaille() == 0) {
+      // Nothing to compare with: never a condition on an empty operand.
+      _RaiseNotSupported(pclCommand, kSiteComputedColumn);
+      return 0;
+    }
+    pOut->Set(L"(", csExpression.pszGet(), L")", nullptr);
+    return 1;
+  }
   return pclCommand->FormatExpressionItemName(pOut, CNASqlElt::SQLELT_WHERE, eOperator, nullptr,
                                               m_pclColumn->piGetItemNoRef(),
                                               m_pclColumn->pszGetAliasNomTable(),
@@ -311,12 +329,32 @@ int CNAExpression::_bRecordNullChoice(int bNullSelected) {
   return 0;
 }
 
-int CNAExpression::_bGetSQLParsedCondition(CNACommand* pclCommand, CNARecherche*, CNARecord*) {
-  // Conditions parsed by the server's parser need the writer of parsed
-  // expressions, which this system does not have yet: a clear refusal,
-  // nothing written.
-  _RaiseNotSupported(pclCommand, kSiteParsedCondition);
-  return 0;
+int CNAExpression::_bGetSQLParsedCondition(CNACommand* pclCommand, CNARecherche* pclSearch,
+                                            CNARecord* pclRecord) {
+  if (m_pclSourceQuery == nullptr) {
+    // A node without its parsed condition has nothing to write.
+    _RaiseNotSupported(pclCommand, kSiteParsedCondition);
+    return 0;
+  }
+  // The condition's columns are those of the record it filters.
+  if (m_pclSourceQuery->pclGetRecordNoRef() == nullptr && pclRecord != nullptr)
+    m_pclSourceQuery->SetRecord(pclRecord);
+  const unsigned int nFrom = pclCommand->nGetParameterNbr();
+  // In parentheses: the condition is one operand of the AND or OR above
+  // it, whatever operators of its own it holds ("a OR b" under an AND).
+  const unsigned int nLength = pclCommand->nGetTextLength();
+  pclCommand->bComplete(L"(", 1);
+  if (!pclCommand->bAddFilterExpression(m_pclSourceQuery)) return 0;
+  if (pclCommand->nGetTextLength() == nLength + 1) {
+    // Nothing written: no empty parentheses either.
+    pclCommand->Tronque(nLength, -1);
+  } else {
+    pclCommand->bComplete(L")", 1);
+  }
+  // The literals of the condition became parameters of the command; the
+  // search holds every parameter of its condition.
+  if (pclSearch != nullptr) pclSearch->GetParameterFromQuery(pclCommand, nFrom);
+  return 1;
 }
 
 int CNAExpression::_bGetSQLFromValue(CNACommand* pclCommand, CNARecherche* pclSearch,
@@ -327,12 +365,6 @@ int CNAExpression::_bGetSQLFromValue(CNACommand* pclCommand, CNARecherche* pclSe
   }
   if (m_pclColumn == nullptr) {
     _RaiseNotSupported(pclCommand, kSiteNoColumn);
-    return 0;
-  }
-  if (m_pclSourceQuery != nullptr && m_pclColumn->eGetTypeColonne() != 0) {
-    // A column the query computes is written as its expression by the
-    // writer of parsed expressions, which this system does not have yet.
-    _RaiseNotSupported(pclCommand, kSiteComputedColumn);
     return 0;
   }
   CTString csColumn;

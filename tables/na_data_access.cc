@@ -12,6 +12,7 @@
 #include "items/data_source_description.h"
 #include "items/record.h"
 #include "kq230/data_source_description_interface.h"
+#include "sqlbuilder/id_auto.h"
 #include "statements/driver_sql.h"
 #include "statements/record_buffer.h"
 #include "statements/record_value.h"
@@ -70,6 +71,9 @@ CNADataAccess::CNADataAccess(INADataSourceDescription* piSource,
 
 CNADataAccess::~CNADataAccess() {
   CNADataAccess::bHFerme();
+  CNAIDAuto* pclIDAuto = m_pclIDAuto;
+  m_pclIDAuto = nullptr;
+  if (pclIDAuto != nullptr) pclIDAuto->nRelease();
   if (m_piSource != nullptr) m_piSource->nExternalRelease();
   m_piSource = nullptr;
   CNAConnectionDescription* pclConnection = m_pclConnection;
@@ -179,7 +183,7 @@ int CNADataAccess::_bInitCurrentRecord() {
     return 0;
   }
   pclRecord->AddRef();
-  int bOk = pclRecord->bInitRecord(m_piSource, m_pclImported, m_pclConnection);
+  int bOk = pclRecord->bInitRecord(piGetDataSourceNoRef(), m_pclImported, m_pclConnection);
   if (bOk && !m_clRecordIdLayout.bInit(pclRecord)) {
     if (m_pclError != nullptr) m_pclError->pclGetXError()->SetErrorNoMemory();
     bOk = 0;

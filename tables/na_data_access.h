@@ -23,6 +23,14 @@
 // (na_data_access_search.cc); writes, locks, filters and queries answer user
 // error 8 (na_data_access_unbuilt.cc).
 //
+// Internal queries (na_data_access_internal.cc): a data access without
+// description runs the driver's own queries for the SQL builder
+// (bExecuteQueryInternal, sqlbuilder/internal_query_interface.h): the
+// statement learns the columns from the result, the record is laid out
+// after them, and the rows are read through the statement without record
+// cache. The automatic identifier's object (pclGetIDAuto) is made on first
+// use.
+//
 // Existence (bFichierExiste) asks the server for the table by
 // SHOW TABLES LIKE: the name is written as a pattern that matches only
 // itself in every sql_mode (see the .cc).
@@ -56,11 +64,13 @@
 #include "kq230/connection_description_interface.h"
 #include "kq230/parse_direction.h"
 #include "kq230/table_types.h"
+#include "sqlbuilder/internal_query_interface.h"
 #include "statements/record_id.h"
 #include "statements/statement.h"
 #include "statements/statements_data_access_interface.h"
 
 class CNACommand;
+class CNAIDAuto;
 class CNADataSourceDescription;
 class CNAError;
 class CNARecord;
@@ -71,7 +81,7 @@ class INAQueryExecution;
 class ISQLParserInformation;
 class INADataSourceDescription;
 
-class CNADataAccess : public CNAStatementsDataAccess {
+class CNADataAccess : public CNAStatementsDataAccess, public CNAInternalQueryDataAccess {
  public:
   // File number of the data access's errors in their debug line.
   static constexpr int kErrorFile = 23;
@@ -119,6 +129,10 @@ class CNADataAccess : public CNAStatementsDataAccess {
   // Access flag: a query source read as the server gives it (its rows are
   // never limited to windows, a filter on it is refused).
   static constexpr int kAccessQueryAsGiven = 0x4;
+
+  // The query mode of an internal query: its rows read as the server gives
+  // them (kAccessQueryAsGiven among its bits), no record cache.
+  static constexpr int kQueryModeInternal = 132;
 
   // The connection's cache size that asks for windows of about 1 MiB of
   // the longest row seen, at least kLeastRowLimit rows; kDefaultRowLimit
@@ -213,9 +227,10 @@ class CNADataAccess : public CNAStatementsDataAccess {
   // (internal) reference for the caller; null with the error. The connection
   // is opened first when it is not open.
   virtual CNADataSourceDescription* pclGetDataSourceDescriptionFromDB(const wchar_t* pszName);
-  // Makes the current record: laid out from the server's description with
-  // the imported items and the connection, and the record identifier's
-  // layout chosen for it. 1, or 0 with the error (no record then).
+  // Makes the current record: laid out from the server's description (a
+  // query's data access: the imported one) with the imported items and the
+  // connection, and the record identifier's layout chosen for it. 1, or 0
+  // with the error (no record then).
   virtual int _bInitCurrentRecord();
   // The imported description (one internal reference taken; null: none).
   virtual void _SetImportedDataSourceDesc(CNADataSourceDescription* pclImported);
@@ -346,6 +361,27 @@ class CNADataAccess : public CNAStatementsDataAccess {
   void SetAccessFlags(int nFlags) { m_nAccessFlags = nFlags; }
   int nGetAccessFlags() const { return m_nAccessFlags; }
 
+  // ---- Internal queries and automatic identifiers (na_data_access_internal.cc)
+  // CNAInternalQueryDataAccess: the text run with the query mode
+  // kQueryModeInternal on the record-number statement (its cache off); a
+  // data access without description takes pszName as its logical name, and
+  // forgets the columns of an earlier internal query first.
+  int bExecuteQueryInternal(CNAInternalQueryStatement** ppStatement, const wchar_t* pszName,
+                            const wchar_t* pszText) override;
+  // The data access's automatic-identifier object, made on first use
+  // (_pclAllocIDAuto); null with the out-of-memory error when none can be
+  // had. No reference for the caller: the data access keeps it.
+  CNAIDAuto* pclGetIDAuto();
+  // The next value of the record's automatic identifier into its column:
+  // a forecast for the user to see, never to be written by an INSERT (see
+  // sqlbuilder/id_auto.h). 1 (also without such a column), or 0 with the
+  // error.
+  int bSetNewAutoId();
+  // A new automatic-identifier object (count 0): the driver's
+  // (pclAllocIDAuto) when it makes one, else the generic one; null when
+  // memory runs out.
+  virtual CNAIDAuto* _pclAllocIDAuto();
+
   // ---- Read by tests and the later layers
   CNAContext* pclGetContext() const { return m_pclContext; }
   CNAError* pclGetError() const { return m_pclError; }
@@ -460,6 +496,8 @@ class CNADataAccess : public CNAStatementsDataAccess {
   int m_bFiltreAutoPending = 0;
   int m_bResuming = 0;
   eNA_OPERATION m_eNextOperation = NA_OPERATION_NONE;
+  // The automatic identifier's object (one reference; null before first use).
+  CNAIDAuto* m_pclIDAuto = nullptr;
 };
 
 #endif  // KQ230_TABLES_NA_DATA_ACCESS_H_

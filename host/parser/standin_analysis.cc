@@ -41,6 +41,21 @@ void CStandInAnalysis::AddTable(CStandInDescription* pclDescription,
   m_tables.push_back({pclDescription, pszPhysicalName != nullptr ? pszPhysicalName : L""});
 }
 
+void CStandInAnalysis::SetTable(CStandInDescription* pclDescription,
+                                const wchar_t* pszPhysicalName) {
+  if (pclDescription == nullptr) return;
+  for (Table& t : m_tables) {
+    if (!StandInSameName(pclDescription->pszGetLogicalName(), t.pclDescription->pszGetLogicalName()))
+      continue;
+    pclDescription->ExternalAddRef();
+    t.pclDescription->nExternalRelease();
+    t.pclDescription = pclDescription;
+    t.strPhysical = pszPhysicalName != nullptr ? pszPhysicalName : L"";
+    return;
+  }
+  AddTable(pclDescription, pszPhysicalName);
+}
+
 const CStandInAnalysis::Table* CStandInAnalysis::pstFind(const wchar_t* pszLogicalName) const {
   if (pszLogicalName == nullptr) return nullptr;
   for (const Table& t : m_tables) {

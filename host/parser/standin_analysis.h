@@ -52,6 +52,9 @@ class CStandInAnalysis {
   // Takes one reference on the description; pszPhysicalName null or empty:
   // no physical name.
   void AddTable(CStandInDescription* pclDescription, const wchar_t* pszPhysicalName);
+  // As AddTable, the file of the same logical name (if any) replaced in its
+  // place and released. REQUIRES: no parsed query of the old file lives on.
+  void SetTable(CStandInDescription* pclDescription, const wchar_t* pszPhysicalName);
   // The description of that logical name (no reference), null when unknown.
   CStandInDescription* pclGetTable(const wchar_t* pszLogicalName) const;
   // The physical name, "" when none or unknown.

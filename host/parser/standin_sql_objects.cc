@@ -376,8 +376,16 @@ INAItemDescription* CStandInSQLInfo::piGetNAItemDescription(const wchar_t* pszTa
     CStandInDescription* pclTable = m_pclAnalysis->pclGetTable(strTable.c_str());
     return pclTable != nullptr ? pclTable->piNAGetItem(pszRubrique) : nullptr;
   }
-  // Without a table: the first FROM table that has the item.
-  if (m_pParts == nullptr) return nullptr;
+  // Without a table: the first FROM table that has the item (for a text not
+  // split into parts, the first file it names that has it).
+  if (m_pParts == nullptr) {
+    for (const std::wstring& strTable : m_namedTables) {
+      CStandInDescription* pclTable = m_pclAnalysis->pclGetTable(strTable.c_str());
+      INAItemDescription* pi = pclTable != nullptr ? pclTable->piNAGetItem(pszRubrique) : nullptr;
+      if (pi != nullptr) return pi;
+    }
+    return nullptr;
+  }
   for (CStandInFrom* p : m_pParts->m_froms) {
     CStandInDescription* pclTable = m_pclAnalysis->pclGetTable(p->m_strTable.c_str());
     INAItemDescription* pi = pclTable != nullptr ? pclTable->piNAGetItem(pszRubrique) : nullptr;

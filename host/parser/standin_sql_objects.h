@@ -383,6 +383,9 @@ class CStandInSQLInfo final : public ISQLParserInformation {
   int m_nHavingEnd = 0;
   CStandInTabVal m_tokens;
   std::unique_ptr<CStandInTabVal> m_pMarkers;  // a text not split into parts
+  // The files of the analysis that a text not split into parts names (its
+  // lone item names are looked up in them, in this order).
+  std::vector<std::wstring> m_namedTables;
 
  private:
   explicit CStandInSQLInfo(const CStandInAnalysis* pclAnalysis);

@@ -787,6 +787,7 @@ class Grammar {
     pclSub->m_strConditionText = m_strText;
     pclSub->SetParameters(m_pclValues);
     Select(pclSub);
+    SubQueryLimit();
     // Names the sub-query does not know belong to the queries around it.
     ResolveScope();
     RetypeAll(pclSub);
@@ -794,6 +795,20 @@ class Grammar {
     p->m_posElement = p->m_posWhole = StandInPosition(nStart, nEnd);
     Tokens(pclSub, nStart, nEnd);
     return p;
+  }
+
+  // "LIMIT n [, m | OFFSET m]" closing a sub-query: part of its text (its
+  // rows depend on its own ORDER BY), not parsed further.
+  void SubQueryLimit() {
+    if (!bKeyword(L"LIMIT")) return;
+    Take();
+    if (Cur().eKind != Tok::kNumber) throw ParseError{L"LIMIT without a number", Cur().nStart};
+    Take();
+    if (bSymbol(L",") || bKeyword(L"OFFSET")) {
+      Take();
+      if (Cur().eKind != Tok::kNumber) throw ParseError{L"LIMIT without a number", Cur().nStart};
+      Take();
+    }
   }
 
   NodePtr Additive() {
@@ -1201,6 +1216,24 @@ class Grammar {
   std::vector<Scope> m_scopes;
 };
 
+// Where the literal or double-quoted text that opens at i ends (the index
+// after its closing quote, or the text's length): a doubled quote stands for
+// one and the backslash is ordinary, as in the split queries' literals.
+size_t nQuotedTextEnd(const std::wstring& s, size_t i) {
+  const wchar_t q = s[i];
+  size_t j = i + 1;
+  while (j < s.size()) {
+    if (s[j] != q) {
+      ++j;
+    } else if (j + 1 < s.size() && s[j + 1] == q) {
+      j += 2;
+    } else {
+      return j + 1;
+    }
+  }
+  return s.size();
+}
+
 // The markers of a text outside the subset, found outside its literals.
 void ScanMarkers(const std::wstring& s, CStandInTabVal& tab) {
   bool bInLiteral = false;
@@ -1215,7 +1248,131 @@ void ScanMarkers(const std::wstring& s, CStandInTabVal& tab) {
   tab.Seal();
 }
 
-// Empties a query that could not be split: only its text and markers stay.
+// A name of a text outside the subset: a plain word or a `quoted` name.
+struct Word {
+  int nStart, nEnd;    // inclusive, quotes included
+  std::wstring strName;  // quotes removed, doubled backquotes undoubled
+  bool bQuoted;
+};
+
+// Where the run of SQL blanks from i ends.
+size_t nSkipBlanks(const std::wstring& s, size_t i) {
+  while (i < s.size() && (s[i] == L' ' || s[i] == L'\t' || s[i] == L'\r' || s[i] == L'\n')) ++i;
+  return i;
+}
+
+// The names of a text outside the subset, with what follows each ("." or
+// "("), outside its literals, double-quoted texts (nQuotedTextEnd) and
+// comments.
+std::vector<Word> ScanWords(const std::wstring& s) {
+  std::vector<Word> words;
+  const size_t n = s.size();
+  size_t i = 0;
+  while (i < n) {
+    const wchar_t c = s[i];
+    if (c == L'\'' || c == L'"') {
+      i = nQuotedTextEnd(s, i);
+    } else if (c == L'#' || (c == L'-' && i + 1 < n && s[i + 1] == L'-')) {
+      while (i < n && s[i] != L'\n') ++i;
+    } else if (c == L'/' && i + 1 < n && s[i + 1] == L'*') {
+      const size_t j = s.find(L"*/", i + 2);
+      i = j == std::wstring::npos ? n : j + 2;
+    } else if (c == L'{') {
+      // A marker is no name.
+      const size_t j = s.find_first_of(L"}'", i + 1);
+      i = j != std::wstring::npos && s[j] == L'}' ? j + 1 : i + 1;
+    } else if (c == L'`') {
+      Word w{static_cast<int>(i), 0, L"", true};
+      size_t j = i + 1;
+      for (; j < n; ++j) {
+        if (s[j] != L'`') {
+          w.strName += s[j];
+        } else if (j + 1 < n && s[j + 1] == L'`') {
+          w.strName += L'`';
+          ++j;
+        } else {
+          break;
+        }
+      }
+      if (j >= n) break;  // unterminated: nothing after it is a name
+      w.nEnd = static_cast<int>(j);
+      if (!w.strName.empty()) words.push_back(std::move(w));
+      i = j + 1;
+    } else if (bIdentStart(c) && (i == 0 || !bIdentPart(s[i - 1]))) {
+      size_t j = i;
+      while (j < n && bIdentPart(s[j])) ++j;
+      words.push_back({static_cast<int>(i), static_cast<int>(j) - 1, s.substr(i, j - i), false});
+      i = j;
+    } else {
+      ++i;
+    }
+  }
+  return words;
+}
+
+// The name references of a text outside the subset (into the token table)
+// and the files it names (into *pTables): "table.item" where table is a
+// file of the analysis that has the item, and a lone item name that one of
+// the files named in the text has. Keywords and function names (a name
+// followed by "(") are no references; nothing inside a literal, a quoted
+// text or a comment is one.
+void ScanReferences(const std::wstring& s, const CStandInAnalysis* pclAnalysis,
+                    CStandInTabVal& tab, std::vector<std::wstring>* pTables) {
+  if (pclAnalysis == nullptr) return;
+  const std::vector<Word> words = ScanWords(s);
+  auto bFollowedBy = [&](const Word& w, wchar_t c) {
+    const size_t j = nSkipBlanks(s, static_cast<size_t>(w.nEnd) + 1);
+    return j < s.size() && s[j] == c;
+  };
+  auto bKeywordWord = [](const Word& w) {
+    Token t;
+    t.eKind = Tok::kIdent;
+    t.strText = w.strName;
+    return !w.bQuoted && bReserved(t);
+  };
+  auto pclItemOf = [](CStandInDescription* pclTable, const std::wstring& strName) -> CStandInItem* {
+    for (int i = 0; pclTable != nullptr && pclTable->pclGetItem(i) != nullptr; ++i) {
+      if (StandInSameName(strName, pclTable->pclGetItem(i)->pszGetName()))
+        return pclTable->pclGetItem(i);
+    }
+    return nullptr;
+  };
+  // The files the text names, qualifiers included.
+  for (const Word& w : words) {
+    CStandInDescription* pclTable = pclAnalysis->pclGetTable(w.strName.c_str());
+    if (pclTable == nullptr || bKeywordWord(w)) continue;
+    bool bKnown = false;
+    for (const std::wstring& t : *pTables) bKnown = bKnown || StandInSameName(t, w.strName.c_str());
+    if (!bKnown) pTables->push_back(pclTable->pszGetLogicalName());
+  }
+  for (size_t k = 0; k < words.size(); ++k) {
+    const Word& w = words[k];
+    // "table.item": the dot between the two names, blanks allowed around it.
+    if (bFollowedBy(w, L'.') && k + 1 < words.size()) {
+      const Word& item = words[k + 1];
+      const size_t nDot = nSkipBlanks(s, static_cast<size_t>(w.nEnd) + 1);
+      if (nSkipBlanks(s, nDot + 1) == static_cast<size_t>(item.nStart)) {
+        CStandInDescription* pclTable = pclAnalysis->pclGetTable(w.strName.c_str());
+        if (pclTable != nullptr && pclItemOf(pclTable, item.strName) != nullptr &&
+            !bFollowedBy(item, L'(')) {
+          tab.AddReference(w.nStart, item.nEnd - w.nStart + 1, w.strName, item.strName);
+        }
+        ++k;  // the item after a qualifier is never a lone name
+        continue;
+      }
+    }
+    if (bKeywordWord(w) || bFollowedBy(w, L'(')) continue;
+    if (pclAnalysis->pclGetTable(w.strName.c_str()) != nullptr) continue;  // a file
+    for (const std::wstring& t : *pTables) {
+      if (pclItemOf(pclAnalysis->pclGetTable(t.c_str()), w.strName) == nullptr) continue;
+      tab.AddReference(w.nStart, w.nEnd - w.nStart + 1, L"", w.strName);
+      break;
+    }
+  }
+}
+
+// Empties a query that could not be split: its text, its markers and the
+// name references of its token table stay.
 CStandInSQLInfo* pclUnsplit(CStandInSQLInfo* pclInfo, const CStandInAnalysis* pclAnalysis,
                             const std::wstring& strText, CStandInQueryParameters* pclValues) {
   pclInfo->Release();
@@ -1225,6 +1382,7 @@ CStandInSQLInfo* pclUnsplit(CStandInSQLInfo* pclInfo, const CStandInAnalysis* pc
   pclFresh->SetParameters(pclValues);
   pclFresh->m_pMarkers = std::make_unique<CStandInTabVal>();
   ScanMarkers(strText, *pclFresh->m_pMarkers);
+  ScanReferences(strText, pclAnalysis, pclFresh->m_tokens, &pclFresh->m_namedTables);
   ScanMarkers(strText, pclFresh->m_tokens);
   return pclFresh;
 }

@@ -18,10 +18,16 @@
 //     ordinary; numbers; NULL), parameters {name}, + - * / ||, unary minus,
 //     functions name(arguments) and COUNT(*);
 //   after the last clause, a tail that starts with LIMIT, OFFSET, FOR, LOCK
-//     or ";" is kept in the text and not parsed.
+//     or ";" is kept in the text and not parsed; a sub-query may end with
+//     LIMIT n [, m | OFFSET m], part of its located text.
 // Any other text (or a text with a comment) becomes a query that is not
 // split into parts: kind 0, no parts, its "{name}" markers in the marker
-// table (ISQLParserInformation slot 19).
+// table (ISQLParserInformation slot 19) and in the token table (slot 6),
+// which also holds its name references: "table.item" where table is a file
+// of the analysis that has the item, and a lone item name of a file that
+// the text names, outside literals, quoted texts and comments (function
+// names and keywords aside). Its item descriptions (slot 22) are looked up
+// in the files it names.
 //
 // Resolution: a column's table is the FROM table its qualifier names (alias
 // or name), else the first FROM table whose description has the item; inner

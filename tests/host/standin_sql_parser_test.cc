@@ -611,6 +611,157 @@ TEST_F(StandInSQLParser, TheTokenTableHoldsTheNameReferencesAndMarkersInTextOrde
   p->Release();
 }
 
+TEST_F(StandInSQLParser, TheTokenTableOfATextNotSplitHoldsItsNameReferences) {
+  // A comment keeps the text from being split: its names are found by
+  // scanning, outside literals, quoted texts and comments; functions, files
+  // and unknown qualifiers are no names.
+  const std::wstring text =
+      L"SELECT Name, `City`, UPPER(Name), o.Amount, Orders . Amount FROM Customer, Orders o "
+      L"WHERE Name = 'Name' AND City <> 'it''s Name' AND \"City\" = {town} # City";
+  CStandInSQLInfo* p = m_pParser->pclParse(text.c_str());
+  EXPECT_EQ(p->piGetInfoRequete(), nullptr);
+  CTabValParser* pclTokens = p->piGetTabValParser();
+  std::vector<std::wstring> references;
+  for (int i = 0; i < pclTokens->nGetReferenceNbr(); ++i) {
+    const _stTabValReference* r = pclTokens->pstGetReference(i);
+    references.push_back(
+        text.substr(static_cast<size_t>(r->nDebut), static_cast<size_t>(r->nLongueur)) + L"|" +
+        r->pszNomTable + L"|" + r->pszNomRubrique);
+  }
+  EXPECT_EQ(references, (std::vector<std::wstring>{L"Name||Name", L"`City`||City", L"Name||Name",
+                                                   L"Orders . Amount|Orders|Amount",
+                                                   L"Name||Name", L"City||City"}));
+  EXPECT_EQ(pclTokens->nGetMarqueurNbr(), 1);
+  if (pclTokens->nGetMarqueurNbr() == 1) {
+    EXPECT_EQ(std::wstring(pclTokens->pstGetMarqueur(0)->pszNom), L"town");
+  }
+  // Lone names are looked up in the files the text names.
+  for (const wchar_t* psz : {L"Amount", L"city"}) {
+    INAItemDescription* piItem = p->piGetNAItemDescription(L"", psz);
+    EXPECT_NE(piItem, nullptr) << psz;
+    if (piItem != nullptr) piItem->nExternalRelease();
+  }
+  EXPECT_EQ(p->piGetNAItemDescription(nullptr, L"Nowhere"), nullptr);
+  p->Release();
+}
+
+TEST_F(StandInSQLParser, ASubQueryMayEndWithItsOwnLimit) {
+  const std::wstring text =
+      L"SELECT Name FROM Customer WHERE Id = (SELECT MAX(CustomerId) FROM Orders ORDER BY "
+      L"Amount DESC LIMIT 1) AND City = 'x' ORDER BY Name";
+  CStandInSQLInfo* p = Parse(text.c_str());
+  IExpOpExpression* piWhere = p->piGetConditionWhere();
+  ASSERT_NE(piWhere, nullptr);
+  EXPECT_EQ(Span(text, piWhere->stGetPosition()),
+            text.substr(text.find(L"Id ="), text.rfind(L" ORDER") - text.find(L"Id =")));
+  IExpOpExpression* piEqual = piWhere->piGetOperandeGauche();
+  IExpOpExpression* piParentheses = piEqual->piGetOperandeDroit();
+  IExpOpExpression* piSub = piParentheses->piGetOperandeGauche();
+  EXPECT_EQ(piSub->eGetOperateur(), OPEXP_SOUS_REQUETE);
+  EXPECT_EQ(Span(text, piSub->stGetPosition()),
+            L"SELECT MAX(CustomerId) FROM Orders ORDER BY Amount DESC LIMIT 1");
+  ISQLParserInformation* piSubQuery = piSub->piGetSousRequete();
+  EXPECT_EQ(text.substr(static_cast<size_t>(piSubQuery->nGetDebutOrderBy()), 14), L"ORDER BY Amoun");
+  EXPECT_EQ(text.substr(static_cast<size_t>(piSubQuery->nGetFinClauseOrderBy()) + 1, 8),
+            L" LIMIT 1");
+  EXPECT_EQ(text.substr(static_cast<size_t>(p->nGetDebutOrderBy())), L"ORDER BY Name");
+  piSubQuery->Release();
+  piSub->Release();
+  piParentheses->Release();
+  piEqual->Release();
+  piWhere->Release();
+  p->Release();
+  p = m_pParser->pclParse(L"SELECT Name FROM Customer WHERE Id IN (SELECT Id FROM Customer LIMIT)");
+  EXPECT_EQ(p->piGetInfoRequete(), nullptr) << "a LIMIT without its number is no sub-query";
+  p->Release();
+}
+
+TEST_F(StandInSQLParser, DateAndTimeColumnsAnswerTheirEngineTypes) {
+  // The driver's engine codes of DATE8, DATETIME and HEURE items (its table
+  // turns them back into item types 14, 24 and 11), so that the literals
+  // compared with them are typed after them.
+  auto* pclEvents = CStandInDescription::pclNew(
+      L"Events", {Item(L"Day", 14, 8), Item(L"At", 24, 8), Item(L"Hour", 11, 10)}, 12);
+  m_pAnalysis->AddTable(pclEvents, L"events_tbl");
+  pclEvents->nExternalRelease();
+  const std::wstring text =
+      L"SELECT Day FROM Events WHERE Day >= '2019' AND At < '20240229103000000' AND Hour = '1030'";
+  CStandInSQLInfo* p = Parse(text.c_str());
+  std::vector<std::pair<std::wstring, int>> columns;
+  auto walk = [&](auto&& self, IExpOpExpression* pi) -> void {
+    if (pi->eGetOperateur() == OPEXP_COLONNE)
+      columns.emplace_back(pi->pszGetNomRubrique(), static_cast<int>(pi->eGetZBType()));
+    int n = 0;
+    while (IExpOpExpression* piOperand = pi->piEnumOperande(&n)) {
+      self(self, piOperand);
+      piOperand->Release();
+    }
+  };
+  IExpOpExpression* piWhere = p->piGetConditionWhere();
+  walk(walk, piWhere);
+  piWhere->Release();
+  EXPECT_EQ(columns, (std::vector<std::pair<std::wstring, int>>{{L"Day", 14}, {L"At", 34},
+                                                                {L"Hour", 11}}));
+  EXPECT_EQ(static_cast<int>(Columns(p->piGetInfoRequete())[0]->eGetZBType()), 14);
+  p->Release();
+}
+
+TEST_F(StandInSQLParser, TheWholeOfEveryNodeHoldsItsElementAndItsOperands) {
+  // The rewrite copies the text between located pieces: a node's pieces lie
+  // inside its whole, in text order, and never overlap.
+  const wchar_t* const texts[] = {
+      L"SELECT Name FROM Customer WHERE NOT (City LIKE 'a!%' ESCAPE '!' OR -Id * 2 >= 4) AND "
+      L"Id IN (1, {two}) AND Notes IS NOT NULL AND CONCAT(Name, City) || 'x' <> Name",
+      L"SELECT o.Amount + 1 AS a, COUNT(*) FROM Orders o JOIN Customer c ON o.CustomerId = c.Id "
+      L"GROUP BY o.Amount HAVING SUM(o.Amount) > (SELECT MIN(Amount) FROM Orders)",
+      L"UPDATE Orders SET Amount = Amount * 1.5 WHERE OrderId = 3",
+      L"INSERT INTO Orders (OrderId, Amount) VALUES (-1, (2 + 3) / 4)",
+  };
+  for (const wchar_t* psz : texts) {
+    SCOPED_TRACE(testing::PrintToString(std::wstring(psz)));
+    const std::wstring text = psz;
+    CStandInSQLInfo* p = Parse(psz);
+    std::vector<IExpOpExpression*> roots;
+    if (IExpOpExpression* pi = p->piGetConditionWhere()) roots.push_back(pi);
+    if (IExpOpExpression* pi = p->piGetConditionHaving()) roots.push_back(pi);
+    for (IInfoRubrique* c : Columns(p->piGetInfoRequete())) {
+      if (IExpOpExpression* pi = c->piGetExpression()) roots.push_back(pi);
+    }
+    if (IInfoListeJointure* piJoins = p->piGetInfoRequete()->piGetListeJointure()) {
+      roots.push_back(piJoins->piGetJointure(0));
+      piJoins->Release();
+    }
+    int n = 0;
+    while (IInfoAffectation* pi = p->piGetInfoRequete()->piEnumAffectation(&n))
+      roots.push_back(pi->piGetValeur());
+    n = 0;
+    while (IInfoInsertion* pi = p->piGetInfoRequete()->piEnumInsertion(&n))
+      roots.push_back(pi->piGetValeur());
+    ASSERT_FALSE(roots.empty());
+    auto check = [&](auto&& self, IExpOpExpression* pi) -> void {
+      const _stPositionSQL whole = pi->stGetPosition();
+      const _stPositionSQL element = pi->stGetPositionElement();
+      EXPECT_NE(Span(text, whole), L"<out of range>");
+      EXPECT_LE(whole.nDebut, element.nDebut);
+      EXPECT_GE(whole.nFin, element.nFin);
+      int nCursor = 0, nAfter = whole.nDebut;
+      while (IExpOpExpression* piOperand = pi->piEnumOperande(&nCursor)) {
+        const _stPositionSQL o = piOperand->stGetPosition();
+        EXPECT_GE(o.nDebut, nAfter) << Span(text, o);
+        EXPECT_LE(o.nFin, whole.nFin) << Span(text, o);
+        nAfter = o.nFin + 1;
+        self(self, piOperand);
+        piOperand->Release();
+      }
+    };
+    for (IExpOpExpression* pi : roots) {
+      check(check, pi);
+      pi->Release();
+    }
+    p->Release();
+  }
+}
+
 TEST_F(StandInSQLParser, AnswersDescriptionsAndPhysicalNamesFromTheAnalysis) {
   CStandInSQLInfo* p = Parse(L"SELECT c.Name, Amount + 1 FROM Customer c, Orders");
   ISQLParserInformation* pi = p;
@@ -725,6 +876,20 @@ TEST_F(StandInSQLParser, RandomTextsNeverCrashAndLeaveNothingBehind) {
     if (rng() % 2) text = L"SELECT Name FROM Customer ";
     for (int i = 0; i < nPieces; ++i) text += pieces[rng() % std::size(pieces)];
     CStandInSQLInfo* p = m_pParser->pclParse(text.c_str());
+    // Every token of the token table lies inside the text, in text order.
+    const CTabValParser* pclTokens = p->piGetTabValParser();
+    int nLast = -1;
+    for (int i = 0; i < pclTokens->nGetReferenceNbr(); ++i) {
+      const _stTabValReference* r = pclTokens->pstGetReference(i);
+      ASSERT_TRUE(r->nDebut > nLast && r->nLongueur > 0 &&
+                  r->nDebut + r->nLongueur <= static_cast<int>(text.size()))
+          << testing::PrintToString(text);
+      nLast = r->nDebut + r->nLongueur - 1;
+    }
+    for (int i = 0; i < pclTokens->nGetMarqueurNbr(); ++i) {
+      const _stTabValMarqueur* m = pclTokens->pstGetMarqueur(i);
+      ASSERT_LE(m->nDebut + m->nLongueur, static_cast<int>(text.size()));
+    }
     if (IInfoRequete* piParts = p->piGetInfoRequete()) {
       for (IInfoRubrique* c : Columns(piParts)) {
         const _stPositionSQL pos = c->stGetPosition();

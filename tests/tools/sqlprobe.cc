@@ -27,6 +27,17 @@
 //     The statement SELECT column FROM table WHERE + the condition a record
 //     search writes, kind eq|begins|next|prev|filter
 //     (tests/tools/sqlprobe_search.h).
+//   declare<TAB>logical table<TAB>physical table[<TAB>column<TAB>item type<TAB>item size]...
+//     Adds a file to the stand-in parser's analysis, kept between commands.
+//   query<TAB>mode<TAB>text
+//     The text parsed by the stand-in parser over that analysis and
+//     rewritten by CNACommand::bFormatCondition in that mode (0, 1, 4), sort
+//     kept: the formatted text, every value class written out. Mode -1
+//     rewrites as mode 0 and answers the statement text with its parameter
+//     list instead (tests/tools/sqlprobe_query.h).
+//   autoid<TAB>physical table<TAB>column
+//     The column's next value as the table's automatic identifier, TAB, its
+//     current maximum or NULL (tests/tools/sqlprobe_autoid.h).
 //
 // Bad input (an unknown command, a wrong number of fields, a bad number or
 // escape, an item the descriptions refuse) is an ERR line, never a crash. A
@@ -53,9 +64,11 @@
 #include "tests/mariadb/host_connection_fake.h"
 #include "tests/mariadb/server_env.h"
 #include "tests/support/bound_framework.h"
+#include "tests/tools/sqlprobe_autoid.h"
 #include "tests/tools/sqlprobe_command.h"
 #include "tests/tools/sqlprobe_fields.h"
 #include "tests/tools/sqlprobe_limit.h"
+#include "tests/tools/sqlprobe_query.h"
 #include "tests/tools/sqlprobe_search.h"
 #include "values/value_calc.h"
 #include "values/value_conversion.h"
@@ -158,15 +171,24 @@ class Probe {
       bOk = bSQLType(fields, &result, &refusal);
     } else if (sqlprobe::bIsLimitCommand(fields[0]) ||
                sqlprobe::bIsCommandWriterCommand(fields[0]) ||
-               sqlprobe::bIsSearchCommand(fields[0])) {
+               sqlprobe::bIsSearchCommand(fields[0]) ||
+               sqlprobe::bIsAutoIdCommand(fields[0])) {
       if (bConnected(&refusal)) {
         sqlprobe::Answer answer;
         if (sqlprobe::bIsLimitCommand(fields[0]))
           answer = sqlprobe::RunLimitCommand(m_pcl, fields);
         else if (sqlprobe::bIsCommandWriterCommand(fields[0]))
           answer = sqlprobe::RunCommandWriterCommand(m_pcl, fields);
+        else if (sqlprobe::bIsAutoIdCommand(fields[0]))
+          answer = sqlprobe::RunAutoIdCommand(m_pcl, fields);
         else
           answer = sqlprobe::RunSearchCommand(m_pcl, fields);
+        bOk = answer.bOk;
+        if (bOk) result = answer.text; else refusal = {answer.nError, answer.text};
+      }
+    } else if (sqlprobe::bIsQueryCommand(fields[0])) {
+      if (!sqlprobe::bQueryCommandNeedsConnection(fields[0]) || bConnected(&refusal)) {
+        const sqlprobe::Answer answer = m_queries.Run(m_pcl, fields);
         bOk = answer.bOk;
         if (bOk) result = answer.text; else refusal = {answer.nError, answer.text};
       }
@@ -282,6 +304,8 @@ class Probe {
   }
 
   kqtest::HostConnectionFake m_host;
+  // The stand-in parser's analysis of the query commands.
+  sqlprobe::QueryCommands m_queries;
   CMySQLDriver* m_pclDriver = nullptr;
   CMySQLConnection* m_pcl = nullptr;
   Refusal m_refusal{0, "the connection did not open"};
