@@ -77,10 +77,26 @@ constexpr int kOpColumn = 47;
 constexpr int kOpLiteral = 48;
 constexpr int kOpSubQuery = 58;
 constexpr int kOpInexpressible = 73;
+constexpr int kOpConcat = 88;
 
 const eOPEXPRESSION kNoOperator = static_cast<eOPEXPRESSION>(-1);
 
 bool bLocated(const _stPositionSQL& st) { return !(st.nDebut == 0 && st.nFin == 0); }
+
+// Whether the element of a concatenation is the operator "||" (not the
+// function CONCAT).
+bool bPipesAt(const wchar_t* pszText, const _stPositionSQL& st) {
+  return pszText != nullptr && bLocated(st) && st.nDebut >= 0 && st.nFin == st.nDebut + 1 &&
+         pszText[st.nDebut] == L'|' && pszText[st.nDebut + 1] == L'|';
+}
+
+// The first "||" of pszText in [nFrom, nTo), or -1. The stretch between two
+// operands holds blanks and the operator only (literals are operands).
+int nFindPipes(const wchar_t* pszText, unsigned int nFrom, unsigned int nTo) {
+  for (unsigned int i = nFrom; i + 1 < nTo && pszText[i] != 0; ++i)
+    if (pszText[i] == L'|' && pszText[i + 1] == L'|') return static_cast<int>(i);
+  return -1;
+}
 
 // A located piece of the query: what writes it and where it stands.
 struct Piece {
@@ -612,6 +628,12 @@ int CNACommand::_bExpressionToSQL(CSQLParserInfo* pclInfo, CSQLParserInfo* pclOu
                               nIndex) ||
       !_bDoExpressionOperator(pclInfo, pszText, nullptr, piNode, eKind, pnCopy, pOut))
     return 0;
+  // "a || b" concatenates in the server's SQL but is a logical OR in
+  // MariaDB's default sql_mode: it is written as CONCAT(a, b), each "||"
+  // between the operands becoming ",".
+  const bool bPipes =
+      nOperator == kOpConcat && bPipesAt(pszText, piNode->stGetPositionElement());
+  if (bPipes) _AddToBuilder(pOut, L"CONCAT(");
   int nCursor = 0;
   if (IExpOpExpression* piFirst = piNode->piEnumOperande(&nCursor)) {
     unsigned int nCopyMark = *pnCopy;
@@ -637,6 +659,19 @@ int CNACommand::_bExpressionToSQL(CSQLParserInfo* pclInfo, CSQLParserInfo* pclOu
   unsigned int nNumber = 1;
   while (IExpOpExpression* piOperand = piNode->piEnumOperande(&nCursor)) {
     int bOperand = 1;
+    if (bPipes) {
+      const _stPositionSQL stOperand = _stGetPositionExpression(piOperand);
+      const _stPositionSQL stWhole = _stGetPositionExpression(piNode);
+      const unsigned int nTo = bLocated(stOperand) && stOperand.nDebut >= 0
+                                   ? static_cast<unsigned int>(stOperand.nDebut)
+                                   : static_cast<unsigned int>(stWhole.nFin + 1);
+      const int nPipes = nFindPipes(pszText, *pnCopy, nTo);
+      if (nPipes >= 0) {
+        _CopyTo(pOut, pnCopy, pszText, static_cast<unsigned int>(nPipes));
+        _AddToBuilder(pOut, L",");
+        *pnCopy = static_cast<unsigned int>(nPipes) + 2;
+      }
+    }
     if (!_vbSkipOperande(piNode, piOperand, nNumber)) {
       const eNA_ITEMTYPE eType = _eTypeParameter(eKind, piNode, nNumber, eLiteralType, ppiItem);
       bOperand = _bExpressionToSQL(pclInfo, pclOuter, pszText, piNode, piOperand, eKind, pnCopy,
@@ -646,6 +681,7 @@ int CNACommand::_bExpressionToSQL(CSQLParserInfo* pclInfo, CSQLParserInfo* pclOu
     if (!bOperand) return 0;
     ++nNumber;
   }
+  if (bPipes) _AddToBuilder(pOut, L")");
   if (!_bDoExpressionArgument(pclInfo, pszText, piParent, piNode, eKind, pnCopy, pOut, 0, nIndex))
     return 0;
   _TypeRetour(eKind, piNode, ppiItem);

@@ -215,8 +215,21 @@ int CNACommand::_bFormatExpressionItemName(CSQLParserInfo* pclInfo, CSQLParserIn
   CTString csItem(csName.pszGet());
   // The name is an output column's alias, not the name of a table column.
   bool bOutputAlias = false;
-  if (IInfoRubrique* piColumn = _piGetInfoRubriqueFromAlias(
-          piParser, bQualified ? csQualifier.pszGet() : nullptr, csName.pszGet())) {
+  IInfoRubrique* piColumn = _piGetInfoRubriqueFromAlias(
+      piParser, bQualified ? csQualifier.pszGet() : nullptr, csName.pszGet());
+  if (piColumn != nullptr && piColumn->bCalcul() &&
+      (piColumn == m_piComputedColumn || _bComputedColumnInChain(piColumn)) &&
+      piParser != nullptr) {
+    // Inside the computed column being written, its own name designates the
+    // table column of that name when there is one ("city || 'x' AS city"):
+    // only a name that is nothing else refers back to the column.
+    if (INAItemDescription* piTableItem =
+            piParser->piGetNAItemDescription(csQualifier.pszGet(), csName.pszGet())) {
+      piTableItem->nExternalRelease();
+      piColumn = nullptr;
+    }
+  }
+  if (piColumn != nullptr) {
     if (piColumn->bCalcul()) {
       if (piColumn == m_piComputedColumn || _bComputedColumnInChain(piColumn)) {
         const wchar_t* pszColumn = piColumn->pszGetNom();
@@ -451,8 +464,33 @@ int CNACommand::_bDoExpressionLiteral(CSQLParserInfo* pclInfo, const wchar_t* ps
   if (!bLocated(stElement) || stElement.nFin < stElement.nDebut || stElement.nDebut < 0) return 1;
   const bool bBind = _bShouldAddParameter(pclInfo, piParent, piNode, eKind, piItem) != 0;
   CAny clValue;
-  if (!piNode->bGetValeur(&clValue))
-    return RaiseLiteralWithoutValue(m_pclError, m_pclConnection, stElement);
+  if (!piNode->bGetValeur(&clValue)) {
+    const wchar_t* pszName = piNode->pszGetNomParametre();
+    if (pszName == nullptr || pszName[0] == 0)
+      return RaiseLiteralWithoutValue(m_pclError, m_pclConnection, stElement);
+    // A "{name}" of the query whose value the server gives when the query
+    // runs: a named parameter, refreshed from the server's values before
+    // each run (an error naming it when the server has none). Written into
+    // the text, it has no value to be written from.
+    if (!bBind) {
+      _RaiseParameterWithoutValue(pszName);
+      return 0;
+    }
+    CNAConvertVariant* pclEmpty = _vpclGetNewVariant(nullptr, nullptr);
+    if (pclEmpty == nullptr) return 0;
+    pclEmpty->AddRef();
+    const unsigned int nCount = nGetParameterNbr();
+    const eOPEXPRESSION eParent = piParent != nullptr ? piParent->eGetOperateur() : kNoOperator;
+    const int bAdded = bAddParameter(pclEmpty, eParent, kNAParamLiteral | kNAParamUser, nullptr,
+                                     pszName, 0, CNAParameter::NA_PARAM_IN);
+    pclEmpty->nRelease();
+    if (!bAdded || nGetParameterNbr() <= nCount) return 0;
+    _CopyTo(pOut, pnCopy, pszText, static_cast<unsigned int>(stElement.nDebut));
+    if (*pnCopy < static_cast<unsigned int>(stElement.nFin) + 1)
+      *pnCopy = static_cast<unsigned int>(stElement.nFin) + 1;
+    pclGetParameterNoRef(nGetParameterNbr() - 1)->SetPosition(_nGetBuilderLength(pOut));
+    return 1;
+  }
   const eOPEXPRESSION eOperator = piParent != nullptr ? piParent->eGetOperateur() : kNoOperator;
   const bool bLike = static_cast<int>(eOperator) == kOpLike && bIsTextVX(clValue.nGetTypeCode());
   const wchar_t cEscape = bLike && piParent != nullptr ? piParent->cGetEscape() : 0;

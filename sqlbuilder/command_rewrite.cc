@@ -181,9 +181,14 @@ int CNACommand::_bFormatSELECTList(unsigned int* pnCopy, const wchar_t* pszText,
       // it.
       if (piExpression == nullptr) continue;
       INAItemDescription* piItem = nullptr;
+      // The column is being written: its own name inside its expression is
+      // the table column of that name, never the column again.
+      IInfoRubrique* piOuterColumn = m_piComputedColumn;
+      m_piComputedColumn = piColumn;
       const int bResult = _bExpressionToSQL(pclInfo, nullptr, pszText, nullptr, piExpression,
                                             CNASqlElt::SQLELT_SELECT_LIST, pnCopy, &m_clText,
                                             &piItem, NA_IT_EMPTY, 0);
+      m_piComputedColumn = piOuterColumn;
       if (piItem != nullptr) piItem->nExternalRelease();
       piExpression->Release();
       if (!bResult) return 0;

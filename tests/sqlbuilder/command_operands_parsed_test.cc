@@ -468,18 +468,36 @@ TEST_F(CommandOperandsParsed, ALiteralThatStaysInTheTextIsWrittenFromItsValue) {
   }
 }
 
-TEST_F(CommandOperandsParsed, ALiteralWithoutValueFailsWithAnErrorAndAnUnlocatedOneStays) {
-  CSQLParserInfo* pclInfo = Digest(L"SELECT NAME FROM CUSTOMER WHERE NAME = {p}");
+TEST_F(CommandOperandsParsed, AParameterWithoutValueIsNamedAndAnUnlocatedLiteralStays) {
+  CSQLParserInfo* pclInfo = Digest(L"SELECT NAME FROM CUSTOMER WHERE NAME = {pz9}");
   OperandCommand* pclCommand = Command(pclInfo);
   CStandInExpression* piLiteral = Where(pclInfo)->pclGetOperand(1);
+  // Bound: a named parameter whose value the server gives when it runs.
   unsigned int nCopy = Start(piLiteral);
+  m_pclError->Reset();
+  EXPECT_EQ(pclCommand->_bDoExpressionLiteral(pclInfo, pclInfo->pszGetRequete(), Where(pclInfo),
+                                              piLiteral, CNASqlElt::SQLELT_WHERE, nullptr, &nCopy,
+                                              pclCommand->Out(), NA_IT_EMPTY),
+            1);
+  ASSERT_EQ(pclCommand->nGetParameterNbr(), 1u);
+  CNAParameter* pclParameter = pclCommand->pclGetParameterNoRef(0);
+  EXPECT_STREQ(pclParameter->pszGetName(), L"pz9");
+  EXPECT_EQ(pclParameter->nGetFlags(), 0x80000u | 0x10000u);
+  EXPECT_EQ(nCopy, End(piLiteral) + 1);
+  // Written into the text (no binding), it has no value to be written from:
+  // user error 44, the message naming it.
+  pclCommand->_SetLiteralBinding(0);
+  nCopy = Start(piLiteral);
   m_pclError->Reset();
   EXPECT_EQ(pclCommand->_bDoExpressionLiteral(pclInfo, pclInfo->pszGetRequete(), Where(pclInfo),
                                               piLiteral, CNASqlElt::SQLELT_WHERE, nullptr, &nCopy,
                                               pclCommand->Out(), NA_IT_EMPTY),
             0);
   EXPECT_EQ(m_pclError->dwGetErrorId(), 44u);
-  EXPECT_EQ(pclCommand->nGetParameterNbr(), 0u);
+  EXPECT_NE(std::wstring(m_pclError->StringDump().pszGet()).find(L"pz9"), std::wstring::npos)
+      << m_pclError->StringDump().pszGet();
+  pclCommand->_SetLiteralBinding(1);
+  pclCommand->ResetCommand(0);
 
   CSQLParserInfo* pclOther = Digest(L"SELECT NAME FROM CUSTOMER WHERE CUSTID = 5");
   CStandInExpression* piFive = Where(pclOther)->pclGetOperand(1);

@@ -392,7 +392,20 @@ TEST_F(CommandRewriteTest, AComputedColumnIsReplacedByItsExpressionInParentheses
 TEST_F(CommandRewriteTest, AComputedColumnGroupedByIsWrittenAsItsExpression) {
   ExpectTemplate(
       Rewrite(L"SELECT CITY || 'x' AS C, COUNT(*) FROM CUSTOMER GROUP BY C", 1, 0),
-      L"SELECT `CITY` || ['x'] AS `C`, COUNT(*) FROM `customer_tbl` GROUP BY `CITY` || ['x']");
+      L"SELECT CONCAT(`CITY` , ['x']) AS `C`, COUNT(*) FROM `customer_tbl` GROUP BY "
+      L"CONCAT(`CITY` , ['x'])");
+}
+
+// "||" is a logical OR in MariaDB's default sql_mode: a concatenation
+// written so reaches it as CONCAT, chains nested; the function keeps its
+// own text; a column named as the computed column it is used in is the
+// table's column.
+TEST_F(CommandRewriteTest, AConcatenationWithPipesIsWrittenAsConcat) {
+  ExpectTemplate(Rewrite(L"SELECT NAME FROM CUSTOMER WHERE NAME || CITY || '!' = 'ab'", 0, 0),
+                 L"SELECT `customer_tbl`.`NAME` FROM `customer_tbl` WHERE "
+                 L"CONCAT(CONCAT(`customer_tbl`.`NAME` , `CITY`) , ['!']) = ['ab']");
+  ExpectTemplate(Rewrite(L"SELECT CITY || 'x' AS CITY FROM CUSTOMER", 0, 0),
+                 L"SELECT CONCAT(`CITY` , ['x']) AS `CITY` FROM `customer_tbl`");
 }
 
 TEST_F(CommandRewriteTest, AComputedColumnInAChainOfItselfFailsWithError32WithoutCrashing) {
