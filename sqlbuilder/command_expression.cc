@@ -15,7 +15,7 @@
 // operators and punctuation always come from the query text itself and
 // nothing is written twice.
 //
-// Choices where the rules leave room, and faults of the older rules mended:
+// Choices made here, and where a plainer rewrite would go wrong:
 // - A computed column is refused (user error 32) when it is already being
 //   written anywhere in the chain of commands that write computed columns
 //   for one another (m_piComputedColumn of this command and of the commands
@@ -36,6 +36,8 @@
 //   (a LIMIT of the sub-query depends on it), and the walk of a sub-query
 //   never moves the copy point past the sub-query's end: the text after it
 //   is kept.
+// - A concatenation written "a || b" reaches MariaDB as CONCAT(a, b): in
+//   MariaDB's default sql_mode "||" is a logical OR.
 // - The ORDER BY clause dropped at the end of a rewritten query is the one
 //   the parser located, never a search for the words in the text (which
 //   misses "Order By" or a line break between the words and may stop inside

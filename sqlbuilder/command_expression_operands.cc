@@ -18,7 +18,7 @@
 // with "!" as its escape character and its own ESCAPE clause, as the
 // formatted text writes LIKE parameters.
 //
-// Choices where the rules leave room:
+// Choices made here:
 // - A computed output column named in a condition is written as its
 //   expression in parentheses: the operators around the name bind to the
 //   whole expression, as they did to the name.
@@ -601,10 +601,15 @@ void CNACommand::FormatExpressionLiteral(CNASqlElt::eSQLELT eKind, eOPEXPRESSION
   CAny clValue;
   if (!pclValue->bGetValue(&clValue) || clValue.bIsNull()) return;
 
-  // Partial dates and times compared for equality are completed at their
-  // minimum before the cast: "2019" is the first of January 2019.
+  // Partial dates and times are completed at their minimum before the
+  // cast: "2019" is the first of January 2019. A date is so completed under
+  // every comparison, not only = and <>: MariaDB reads a partial date as no
+  // date at all ("born < '2000'" would hold for no row), where its first
+  // instant gives "born < '2000-01-01'".
   const int nOperator = static_cast<int>(eOperator);
-  if ((nOperator == 9 || nOperator == 10) && piItem != nullptr &&
+  const bool bEquality = nOperator == 9 || nOperator == 10;
+  const bool bComparison = nOperator >= 9 && nOperator <= 14;
+  if ((bEquality || (bComparison && eItemType != NA_IT_HEURE)) && piItem != nullptr &&
       bIsTextVX(clValue.nGetTypeCode())) {
     CXYString<wchar_t> clText;
     if (bWideText(clValue, &clText)) {

@@ -6,7 +6,7 @@
 // copies the query text up to its piece, writes the piece in the dialect
 // and moves the copy point past it.
 //
-// Choices where the rules leave room, and faults of the older rules mended:
+// Choices made here, and where a plainer rewrite would go wrong:
 // - A table column is written with the name by which the query knows its
 //   table: its alias when it has one. MariaDB refuses a table's own name
 //   once the FROM clause gave it an alias, and a table joined to itself has

@@ -3,7 +3,7 @@
 // joins, select list and "*", INSERT, UPDATE, GROUP BY, HAVING, ORDER BY
 // kept, dropped and inverted), sub-queries, computed columns, a condition
 // merged into WHERE, the tokens of queries the parser did not split, the
-// function names of other dialects, and the faults of the older rules
+// function names of other dialects, and where a plainer rewrite goes wrong
 // (cycles of computed columns, markers before the first reference, a
 // sub-query's ORDER BY, ORDER BY found in literals, directions after line
 // breaks, operations MariaDB cannot express). What MariaDB makes of the
