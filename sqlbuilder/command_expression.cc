@@ -49,15 +49,18 @@
 #include <new>
 #include <vector>
 
+#include "core/mixed_width_concat.h"
 #include "driver/connection_description.h"
 #include "driver/na_driver.h"
 #include "driver/na_error.h"
 #include "items/convert_variant.h"
 #include "kq230/item_description_interface.h"
 #include "kq230/sql_parser_interface.h"
+#include "kq230/vm_values.h"
 #include "sqlbuilder/command.h"
 #include "sqlbuilder/parameter.h"
 #include "sqlbuilder/parsed_query_info.h"
+#include "values/any.h"
 
 namespace {
 
@@ -68,6 +71,7 @@ constexpr int kSiteNoAuxiliary = 41;
 constexpr int kSiteWalkNoMemory = 42;
 constexpr int kSiteTokenOutside = 43;
 constexpr int kSiteNotLocated = 44;
+constexpr int kSiteEscapeClause = 45;
 constexpr unsigned int kErrNoMemory = 12;
 constexpr unsigned int kErrComputedColumn = 32;
 constexpr unsigned int kErrBadValue = 44;
@@ -75,6 +79,8 @@ constexpr unsigned int kErrInexpressible = 48;
 
 constexpr int kOpNot = 1;
 constexpr int kOpParentheses = 3;
+constexpr int kOpNotLike = 21;
+constexpr int kOpLike = 32;
 constexpr int kOpColumn = 47;
 constexpr int kOpLiteral = 48;
 constexpr int kOpSubQuery = 58;
@@ -98,6 +104,22 @@ int nFindPipes(const wchar_t* pszText, unsigned int nFrom, unsigned int nTo) {
   for (unsigned int i = nFrom; i + 1 < nTo && pszText[i] != 0; ++i)
     if (pszText[i] == L'|' && pszText[i + 1] == L'|') return static_cast<int>(i);
   return -1;
+}
+
+// The start of the one-character literal of a LIKE's own ESCAPE clause
+// when the clause stands at nFrom in pszText (blanks before it allowed) and
+// its character is a backslash, written '\' as the query writes it; -1
+// otherwise.
+int nBackslashEscapeLiteral(const wchar_t* pszText, unsigned int nFrom, unsigned int nEnd) {
+  unsigned int i = nFrom;
+  while (i < nEnd && CNACommand::s_bEspaceSQL(pszText[i])) ++i;
+  static const wchar_t kWord[] = L"ESCAPE";
+  for (unsigned int k = 0; k < 6; ++k, ++i)
+    if (i >= nEnd || static_cast<wchar_t>(std::towupper(pszText[i])) != kWord[k]) return -1;
+  while (i < nEnd && CNACommand::s_bEspaceSQL(pszText[i])) ++i;
+  if (i + 2 >= nEnd || pszText[i] != L'\'' || pszText[i + 1] != L'\\' || pszText[i + 2] != L'\'')
+    return -1;
+  return static_cast<int>(i);
 }
 
 // A located piece of the query: what writes it and where it stands.
@@ -636,6 +658,8 @@ int CNACommand::_bExpressionToSQL(CSQLParserInfo* pclInfo, CSQLParserInfo* pclOu
   const bool bPipes =
       nOperator == kOpConcat && bPipesAt(pszText, piNode->stGetPositionElement());
   if (bPipes) _AddToBuilder(pOut, L"CONCAT(");
+  // Parameters made from here on belong to the operands of this node.
+  const unsigned int nParametersBefore = nGetParameterNbr();
   int nCursor = 0;
   if (IExpOpExpression* piFirst = piNode->piEnumOperande(&nCursor)) {
     unsigned int nCopyMark = *pnCopy;
@@ -684,6 +708,39 @@ int CNACommand::_bExpressionToSQL(CSQLParserInfo* pclInfo, CSQLParserInfo* pclOu
     ++nNumber;
   }
   if (bPipes) _AddToBuilder(pOut, L")");
+  bool bLikeParameter = false;
+  for (unsigned int i = nParametersBefore; i < nGetParameterNbr(); ++i)
+    bLikeParameter = bLikeParameter || pclGetParameterNoRef(i)->bHasFlag(kNAParamLike);
+  if ((nOperator == kOpLike || nOperator == kOpNotLike) && piNode->cGetEscape() == L'\\' &&
+      !bLikeParameter) {
+    // The query's own ESCAPE '\' is still to be copied (a pattern made a
+    // LIKE parameter, or written again from its value, brings ESCAPE '!'
+    // and leaves the query's clause out). MariaDB reads a backslash between
+    // quotes as an escape unless the sql_mode says otherwise: '\' would
+    // swallow the text after it. The character is written from its value
+    // by the connection's literal writer, which MariaDB reads alike in
+    // every mode.
+    const _stPositionSQL stLike = piNode->stGetPosition();
+    const int nLiteral =
+        stLike.nFin >= 0
+            ? nBackslashEscapeLiteral(pszText, *pnCopy, static_cast<unsigned int>(stLike.nFin) + 1)
+            : -1;
+    if (nLiteral >= 0) {
+      _CopyTo(pOut, pnCopy, pszText, static_cast<unsigned int>(nLiteral));
+      CTStringConcatAW clLiteral(kConcatModeWide, m_pclConnection->nGetLanguageCodePage());
+      CAny clEscape;
+      clEscape.__SetType(VX_DSTRW, 0);
+      clEscape.SetValueByte(L"\\", sizeof(wchar_t));
+      if (!m_pclConnection->bConvertValueToString(m_pclError, &clLiteral, &clEscape, 0, 0, 0, 0) ||
+          clLiteral.bEchec()) {
+        RaiseDebug(m_pclError, m_pclConnection, kSiteEscapeClause, kErrBadValue,
+                   L"escape character of LIKE not written");
+        return 0;
+      }
+      _AddToBuilder(pOut, clLiteral.pszGetW());
+      *pnCopy = static_cast<unsigned int>(nLiteral) + 3;
+    }
+  }
   if (!_bDoExpressionArgument(pclInfo, pszText, piParent, piNode, eKind, pnCopy, pOut, 0, nIndex))
     return 0;
   _TypeRetour(eKind, piNode, ppiItem);

@@ -476,6 +476,16 @@ const Case kDatesAndPatterns[] = {
      false,
      nullptr,
      L"SELECT @C.`CUSTID` FROM @C WHERE `NAME` LIKE 'Di!%' ESCAPE '!'"},
+    // The query's own '\' would swallow the quote after it under the default
+    // sql_mode: it is written from its value.
+    {"a computed pattern with ESCAPE '\\'",
+     L"SELECT CUSTID FROM CUSTOMER WHERE NAME LIKE CONCAT('Di', '\\%') ESCAPE '\\'",
+     kKeep,
+     0,
+     L"SELECT @C.`CUSTID` FROM @C WHERE `NAME` LIKE CONCAT(['Di'], [_utf8mb4 X'5C25']) "
+     L"ESCAPE _utf8mb4 X'5C'",
+     {{88, kLit, kPTextW}, {88, kLit, kPTextW}},
+     "4"},
     {"LIKE without ESCAPE",
      L"SELECT CUSTID FROM CUSTOMER WHERE NAME LIKE 'O''%'",
      kKeep,
