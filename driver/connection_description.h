@@ -132,14 +132,21 @@ class CNAConnectionDescription : public CInterf {
   virtual void AddInfoNativeXError(CXError* pclXError);
   virtual int bDBTypeToString(CTString* pOut, int nType) const;
   virtual int bDBTypeUnkwnownByDB(int nType) const;
-  // Runs SQL that gives no result. Base: user error 8 (the handle-level SQL
-  // interface is not built yet); the back end runs it itself.
+  // Runs SQL that gives no result. Base: through a statement of the
+  // driver's handle-level SQL interface; the back end runs it itself.
   virtual int bExecuteQueryNoResult(CNAError* pclError, const wchar_t* pszQuery);
   // Base: bExecuteQueryNoResult.
   virtual int bExecuteQueryIgnoreResult(CNAError* pclError, const wchar_t* pszQuery);
-  // Placeholder until the handle-level SQL interface: user error 8, 0.
+  // Runs the query through a statement of the driver's handle-level SQL
+  // interface and places column nColumn (from 0) of its first row in
+  // *pValue (no row: untouched, 1).
   virtual int bGetRequestedValue(CNAError* pclError, CAny* pValue, int nColumn,
                                  const wchar_t* pszQuery);
+  // bGetRequestedValue, then the value as text (language type PSTRW) into
+  // *pstrValue; a NULL value or one that does not convert leaves it
+  // unchanged. The hook's result.
+  int bGetRequestedValueString(CNAError* pclError, CXYString<wchar_t>* pstrValue, int nColumn,
+                               const wchar_t* pszQuery);
   virtual int _bEscapeString(CNAError* pclError, CTStringConcatAW* pclOut,
                              unsigned short nType, unsigned char* pData, unsigned int nSize);
   virtual int _bBoolToString(CNAError* pclError, CTStringConcatAW* pclOut, int bValue);

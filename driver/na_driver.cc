@@ -204,6 +204,14 @@ void CNADriver::_Term() {
     static_cast<CNATableBase*>(pValue)->nRelease();
     XMALLOC_Del_(pKey);
   }
+  // The SQL interface before the connections: its statements hold
+  // connections, and their release may still reach the driver. The server
+  // holds no external reference on it by now (it would hold the driver).
+  if (m_pclDriverSQL != nullptr) {
+    CNADriverSQLBase* pclSQL = m_pclDriverSQL;
+    m_pclDriverSQL = nullptr;
+    pclSQL->nRelease();
+  }
   m_pszMemoKey = nullptr;
   m_pclMemoValue = nullptr;
   nPos = 0;
@@ -288,12 +296,14 @@ int CNADriver::nExternalRelease() {
   return nCount;
 }
 
-void* CNADriver::piGetInterface(int) {
+void* CNADriver::piGetInterface(int nIdentifier) {
   CNADriverLockFrame clFrame;
-  // The handle-level SQL interface is not built yet: no identifier names an
-  // interface.
   if (m_pclError != nullptr) m_pclError->Reset();
-  return nullptr;
+  if (nIdentifier != 1) return nullptr;
+  CNADriverSQLBase* pclSQL = pclGetDriverSQL();
+  if (pclSQL == nullptr) return nullptr;
+  // Handed out as the interface the server knows.
+  return static_cast<INADriverSQL*>(pclSQL->ExternalAddRef());
 }
 
 int CNADriver::bCopyContext(INACopyCtx*, INAContext*, INAContext*, unsigned int) { return 0; }
@@ -570,7 +580,16 @@ CTString CNADriver::g_csGetQueryDumpLabel(int eLabel) {
 
 int CNADriver::bSetCharset(unsigned int, void*) { return 1; }
 
-void* CNADriver::pclGetDriverSQL() { return nullptr; }
+CNADriverSQLBase* CNADriver::pclGetDriverSQL() {
+  CNADriverLockFrame clFrame;
+  if (m_pclDriverSQL == nullptr) {
+    CNADriverSQLBase* pclSQL = _pclAllocDriverSQL(m_pclError);
+    if (pclSQL == nullptr) return nullptr;
+    pclSQL->AddRef();
+    m_pclDriverSQL = pclSQL;
+  }
+  return m_pclDriverSQL;
+}
 
 
 // ---------------------------------------------------------------------------
@@ -604,7 +623,7 @@ void* CNADriver::pclAllocParameter(void*, unsigned int, unsigned int, const wcha
   return nullptr;
 }
 void* CNADriver::pclAllocItemDescription() { return nullptr; }
-void* CNADriver::_pclAllocDriverSQL(CNAError*) { return nullptr; }
+CNADriverSQLBase* CNADriver::_pclAllocDriverSQL(CNAError*) { return nullptr; }
 
 // ---------------------------------------------------------------------------
 // Errors of the server-facing operations
@@ -1174,10 +1193,20 @@ int CNADriver::bHConnexionDiagnose(CAny* pValue, INAConnectionDescription* piCon
 // ---------------------------------------------------------------------------
 // INADriver: lists, descriptions and the answers of what is not offered
 
-int CNADriver::bSQLFormatColonne(INAConnectionDescription*, CAny* pValue) {
+int CNADriver::bSQLFormatColonne(INAConnectionDescription* piConnection, CAny* pValue) {
   CNADriverLockFrame clFrame;
-  // No handle-level SQL interface is built yet: the list is empty.
-  SetEmptyText(pValue);
+  CNADriverSQLBase* pclSQL = pclGetDriverSQL();
+  if (pclSQL == nullptr) {
+    SetEmptyText(pValue);
+    return 1;
+  }
+  // The type names are the connection's when the description names a
+  // registered one (its handle); else the back end's defaults (handle 0).
+  CNAConnectionDescription* pclConnection =
+      piConnection != nullptr ? _pclFindConnection(piConnection) : nullptr;
+  const int nHandle = pclConnection != nullptr ? pclConnection->nGetID() : 0;
+  if (!pclSQL->bGetColumnTypeList(pValue, nHandle, 0)) SetEmptyText(pValue);
+  if (pclConnection != nullptr) nReleaseConnection(pclConnection);
   return 1;
 }
 
@@ -1204,15 +1233,19 @@ int CNADriver::bFiltreAuto(INAContext*, INAConnectionDescription*, int, const wc
                             pszTable, nullptr, 8);
 }
 
-int CNADriver::bGetTableList(CAny*, INAConnectionDescription* piConnection, unsigned int) {
+int CNADriver::bGetTableList(CAny* pValue, INAConnectionDescription* piConnection,
+                             unsigned int dwFlags) {
   CNADriverLockFrame clFrame;
   if (m_pclError != nullptr) m_pclError->Reset();
   CNAConnectionDescription* pclConnection = _pclGetConnection(piConnection);
   if (pclConnection == nullptr) return 0;
-  // Placeholder: the table list comes with the handle-level SQL interface.
-  _nNotBuiltYet(L"bGetTableList", false);
+  CNADriverSQLBase* pclSQL = pclGetDriverSQL();
+  int bResult = 0;
+  if (pclSQL != nullptr && pclConnection->bOpen(m_pclError))
+    bResult = _bCopyListError(pclSQL->bGetTableList(pValue, pclConnection, nullptr, dwFlags),
+                              pclSQL);
   nReleaseConnection(pclConnection);
-  return 0;
+  return bResult;
 }
 
 INADataSourceDescription* CNADriver::piGetTableDesc(const wchar_t* pszTable,
@@ -1233,38 +1266,76 @@ INADataSourceDescription* CNADriver::_piReadTableDesc(const wchar_t*, CNAConnect
   return nullptr;
 }
 
-int CNADriver::bTableExists(int* pbExists, const wchar_t*, INAConnectionDescription* piConnection) {
+int CNADriver::bTableExists(int* pbExists, const wchar_t* pszTable,
+                            INAConnectionDescription* piConnection) {
   CNADriverLockFrame clFrame;
   if (pbExists != nullptr) *pbExists = 0;
   if (m_pclError != nullptr) m_pclError->Reset();
   CNAConnectionDescription* pclConnection = _pclGetConnection(piConnection);
   if (pclConnection == nullptr) return 0;
   int bResult = pclConnection->bOpen(m_pclError);
-  // Placeholder: the test reads the table's description, which comes later.
-  if (bResult) bResult = _nNotBuiltYet(L"bTableExists", false);
+  if (bResult) {
+    int bExists = 0;
+    bResult = _bTableExists(&bExists, pszTable, pclConnection);
+    if (pbExists != nullptr) *pbExists = bResult ? bExists : 0;
+  }
   nReleaseConnection(pclConnection);
   return bResult;
 }
 
-int CNADriver::bGetLinkList(CAny*, const wchar_t*, INADataSourceDescription*,
-                            INAConnectionDescription* piConnection, unsigned int) {
-  CNADriverLockFrame clFrame;
-  if (m_pclError != nullptr) m_pclError->Reset();
-  CNAConnectionDescription* pclConnection = _pclGetConnection(piConnection);
-  if (pclConnection == nullptr) return 0;
-  // Without a handle-level SQL interface there is no link to list: 1.
-  nReleaseConnection(pclConnection);
-  return 1;
+int CNADriver::_bTableExists(int* pbExists, const wchar_t* pszTable,
+                             CNAConnectionDescription* pclConnection) {
+  *pbExists = 0;
+  INADataSourceDescription* piSource = _piReadTableDesc(pszTable, pclConnection);
+  if (piSource != nullptr) {
+    *pbExists = 1;
+    piSource->nExternalRelease();
+    return 1;
+  }
+  // A table that is not there is an answer, any other failure is not.
+  return m_pclError != nullptr && m_pclError->nGetUserErrorCode() == 30 ? 1 : 0;
 }
 
-int CNADriver::bGetDatabaseList(CXYString<wchar_t>*, INAConnectionDescription* piConnection,
-                                unsigned int) {
+int CNADriver::bGetLinkList(CAny* pValue, const wchar_t* pszTable,
+                            INADataSourceDescription* piSource,
+                            INAConnectionDescription* piConnection, unsigned int dwFlags) {
   CNADriverLockFrame clFrame;
   if (m_pclError != nullptr) m_pclError->Reset();
   CNAConnectionDescription* pclConnection = _pclGetConnection(piConnection);
   if (pclConnection == nullptr) return 0;
-  // Placeholder: the list comes with the handle-level SQL interface.
-  _nNotBuiltYet(L"bGetDatabaseList", false);
+  CNADriverSQLBase* pclSQL = pclGetDriverSQL();
+  // Without a handle-level SQL interface there is no link to list: 1.
+  int bResult = 1;
+  if (pclSQL != nullptr) {
+    bResult = pclConnection->bOpen(m_pclError);
+    if (bResult)
+      bResult = _bCopyListError(
+          pclSQL->bGetLinkList(pValue, pclConnection, pszTable, piSource, dwFlags), pclSQL);
+  }
   nReleaseConnection(pclConnection);
-  return 0;
+  return bResult;
+}
+
+int CNADriver::bGetDatabaseList(CXYString<wchar_t>* pstrList,
+                                INAConnectionDescription* piConnection, unsigned int dwFlags) {
+  CNADriverLockFrame clFrame;
+  if (m_pclError != nullptr) m_pclError->Reset();
+  CNAConnectionDescription* pclConnection = _pclGetConnection(piConnection);
+  if (pclConnection == nullptr) return 0;
+  CNADriverSQLBase* pclSQL = pclGetDriverSQL();
+  int bResult = 0;
+  if (pclSQL != nullptr && pclConnection->bOpen(m_pclError))
+    bResult = _bCopyListError(pclSQL->bGetDatabaseList(pstrList, pclConnection, dwFlags), pclSQL);
+  nReleaseConnection(pclConnection);
+  return bResult;
+}
+
+int CNADriver::_bCopyListError(int bResult, CNADriverSQLBase* pclSQL) {
+  // The SQL interface reports into its own error object; the server reads
+  // the driver's after a failure.
+  // It is made with the current error, so the two are one object unless
+  // the current error was replaced since.
+  if (!bResult && m_pclError != nullptr && pclSQL->piGetLastError() != m_pclError)
+    m_pclError->Copy(pclSQL->piGetLastError());
+  return bResult;
 }

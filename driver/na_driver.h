@@ -21,12 +21,14 @@
 //   - the 28 labels of the query dump and of the connections' native
 //     information (25 loaded from the module's messages, 3 empty);
 //   - the server's database-engine interface, library shop and
-//     virtual-machine data, kept without references.
-// The classes of later layers (variants, data-source descriptions,
-// statements, columns, commands, item descriptions, automatic identifiers,
-// parameters, the handle-level SQL interface) are made by factories that are
-// placeholders now (null), named so in the code. Table objects and data
-// accesses are made by the back end, which sits above their layer.
+//     virtual-machine data, kept without references;
+//   - the handle-level SQL interface (driver/driver_sql_base.h), made on
+//     first need, one internal reference.
+// The classes of the layers above the driver core (variants, data-source
+// descriptions, statements, columns, commands, item descriptions, automatic
+// identifiers, parameters, the handle-level SQL interface, table objects and
+// data accesses) are made by the back end's factories; the generic driver's
+// answer null.
 //
 // Identifications of connections and table objects: they compare and hash
 // exactly (a user
@@ -50,6 +52,7 @@
 
 #include "core/hash_table_bounce.h"
 #include "core/wide_string.h"
+#include "driver/driver_sql_base.h"
 #include "driver/reference_counted.h"
 #include "driver/table_interface.h"
 #include "kq230/na_driver_interface.h"
@@ -141,9 +144,9 @@ class CNADriver : public INADriver {
   void ExternalAddRef() override;
   // One external reference less; at 0 the driver is destroyed. The new count.
   int nExternalRelease() override;
-  // Identifier 1: the handle-level SQL interface with one external reference
-  // (none is built yet: null); any other identifier: null. Resets the
-  // current error.
+  // Identifier 1: the handle-level SQL interface (made on first need) with
+  // one external reference, as INADriverSQL*; any other identifier, or no
+  // interface made: null. Resets the current error.
   void* piGetInterface(int nIdentifier) override;
   // Gets (or joins) the connection of the description and opens it. 1, or 0
   // with the back end's error in the current error, level 2, and the
@@ -166,12 +169,12 @@ class CNADriver : public INADriver {
   // error when the connection or the object cannot be had.
   INATable* piGetTable(INAConnectionDescription* piConnection,
                        INADataSourceDescription* piSource) override;
-  // Placeholder until the handle-level SQL interface: the connection is got
-  // and released; user error 8.
+  // The connection opened, then the SQL interface's table list (no
+  // condition). Without an SQL interface: 0.
   int bGetTableList(CAny* pValue, INAConnectionDescription* piConnection,
                     unsigned int dwFlags) override;
-  // Placeholder until the data-source description: opens the connection;
-  // then user error 8 and null.
+  // Opens the connection; then the table's description read from the
+  // database (_piReadTableDesc) with one external reference, or null.
   INADataSourceDescription* piGetTableDesc(const wchar_t* pszTable,
                                            INAConnectionDescription* piConnection) override;
   // bHExecuteRequeteSQLEx without an execution object.
@@ -195,18 +198,19 @@ class CNADriver : public INADriver {
   int bSQLBloqueTable(INAConnectionDescription* piConnection, const wchar_t* pszTable) override;
   int bSQLBloqueRequete(INAConnectionDescription* piConnection,
                         ISQLParserInformation* piParsed) override;
-  // Without a handle-level SQL interface: the value becomes the empty text;
-  // 1.
+  // The SQL interface's column type list for the connection (its native
+  // type names, one per line); without an SQL interface the empty text.
+  // Always 1.
   int bSQLFormatColonne(INAConnectionDescription* piConnection, CAny* pValue) override;
   // The registered connection's bDiagnose (else user error 14, site 5.3).
   int bHConnexionDiagnose(CAny* pValue, INAConnectionDescription* piConnection,
                           const wchar_t* pszText, unsigned int dwFlags) override;
   // Not offered: user error 8, type 7 (site 5.6); 0.
   int bGetProviderList(CAny* pValue) override;
-  // Opens the connection; then _bTableExists.
+  // Opens the connection; then _bTableExists. *pbExists is 0 unless found.
   int bTableExists(int* pbExists, const wchar_t* pszTable,
                    INAConnectionDescription* piConnection) override;
-  // Gets the connection; _bGetLinkList.
+  // Gets the connection; _bGetLinkList (the SQL interface's link list).
   int bGetLinkList(CAny* pValue, const wchar_t* pszTable, INADataSourceDescription* piSource,
                    INAConnectionDescription* piConnection, unsigned int dwFlags) override;
   // The value becomes the empty text; 1.
@@ -243,7 +247,8 @@ class CNADriver : public INADriver {
   // data-source description nothing is deleted: user error 8.
   int bSupprimeFichier(INAContext* piContext, INAConnectionDescription* piConnection,
                        const wchar_t* pszTable, INADataSourceDescription* piSource) override;
-  // Placeholder until the handle-level SQL interface: user error 8.
+  // The connection opened, then the SQL interface's database list. Without
+  // an SQL interface: 0.
   int bGetDatabaseList(CXYString<wchar_t>* pstrList, INAConnectionDescription* piConnection,
                        unsigned int dwFlags) override;
 
@@ -259,9 +264,10 @@ class CNADriver : public INADriver {
   // access, else "RW". 1, or 0 for a null description (*pOut untouched).
   virtual int bBuildCnxIdentification(CTString* pOut,
                                       INAConnectionDescription* piConnection) const;
-  // The handle-level SQL interface, made on first need. Placeholder until
-  // that interface is built: null.
-  virtual void* pclGetDriverSQL();
+  // The handle-level SQL interface, made on first need (_pclAllocDriverSQL
+  // with the current error) and held with one internal reference until the
+  // driver goes; null when none can be made. No reference for the caller.
+  virtual CNADriverSQLBase* pclGetDriverSQL();
   // A new context (no reference taken); null when memory runs out.
   virtual CNAContext* pclAllocContext() const;
   // A new data access on the description and connection (no reference
@@ -279,7 +285,7 @@ class CNADriver : public INADriver {
                                        CNAError* pclError);
   // Factories of the classes of the layers above the driver core (variant,
   // data-source description, statement, column, command, item description,
-  // automatic identifier, parameter, handle-level SQL interface). The driver
+  // automatic identifier, parameter). The driver
   // core cannot name those classes: each answers its object as void*, the
   // caller casts it back to the class the factory is documented to make.
   // The generic driver makes none of them: each answers null, which callers
@@ -300,7 +306,15 @@ class CNADriver : public INADriver {
   virtual void* pclAllocParameter(void* pclVariant, unsigned int nIndex, unsigned int nFlags,
                                   const wchar_t* pszName);
   virtual void* pclAllocItemDescription();
-  virtual void* _pclAllocDriverSQL(CNAError* pclError);
+  // The back end's handle-level SQL interface (counts 0); the generic
+  // driver has none (null).
+  virtual CNADriverSQLBase* _pclAllocDriverSQL(CNAError* pclError);
+  // Whether the table exists on the connection (open): *pbExists 1 or 0, and
+  // 1; 0 when the test itself failed (the reason in the current error).
+  // Base: reads the table's description (_piReadTableDesc); not found is
+  // an answer (0, result 1) when the error is user error 30.
+  virtual int _bTableExists(int* pbExists, const wchar_t* pszTable,
+                            CNAConnectionDescription* pclConnection);
   // The description of a table read from the database (piGetTableDesc, the
   // connection open), with one external reference; null when it cannot be
   // read, the reason in the current error. The data-source description lives
@@ -470,6 +484,9 @@ class CNADriver : public INADriver {
   // User error 14 (type 0, site nSite) naming the description's connection;
   // 0.
   int _nConnectionNotRegistered(INAConnectionDescription* piConnection, int nSite);
+  // A failed list of the SQL interface: its error into the current error
+  // (when they are not one object). Answers bResult.
+  int _bCopyListError(int bResult, CNADriverSQLBase* pclSQL);
   // Drops one opening's reference of the connection (see bCloseConnection).
   void _DropOpening(CNAConnectionDescription* pclConnection);
 
@@ -505,6 +522,8 @@ class CNADriver : public INADriver {
   ILibShop* m_piLibShop = nullptr;
   IVMData* m_piVMData = nullptr;
   IZBForNA* m_piZB = nullptr;
+  // The handle-level SQL interface, one internal reference; null until made.
+  CNADriverSQLBase* m_pclDriverSQL = nullptr;
 };
 
 #endif  // KQ230_DRIVER_NA_DRIVER_H_

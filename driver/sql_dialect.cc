@@ -14,6 +14,7 @@
 #include "driver/na_driver.h"
 #include "driver/na_error.h"
 #include "driver/transaction_interface.h"
+#include "values/any.h"
 
 namespace {
 
@@ -428,8 +429,18 @@ int CNAConnectionDescription::nGetOrderByMaxExpressionNbr() {
 
 int CNAConnectionDescription::bDBTypeUnkwnownByDB(int) const { return 0; }
 
-int CNAConnectionDescription::bExecuteQueryNoResult(CNAError* pclError, const wchar_t*) {
-  return _nNotBuiltYet(pclError, L"bExecuteQueryNoResult");
+// The SQL interface runs the text for the connection; no driver object or
+// no interface is memory running out.
+static CNADriverSQLBase* DriverSQLOrNoMemory(CNAError* pclError) {
+  CNADriverSQLBase* pclSQL =
+      CNADriver::s_pclDriver != nullptr ? CNADriver::s_pclDriver->pclGetDriverSQL() : nullptr;
+  if (pclSQL == nullptr && pclError != nullptr) pclError->pclGetXError()->SetErrorNoMemory();
+  return pclSQL;
+}
+
+int CNAConnectionDescription::bExecuteQueryNoResult(CNAError* pclError, const wchar_t* pszQuery) {
+  CNADriverSQLBase* pclSQL = DriverSQLOrNoMemory(pclError);
+  return pclSQL != nullptr ? pclSQL->bExecuteQueryNoResult(pclError, this, pszQuery) : 0;
 }
 
 int CNAConnectionDescription::bExecuteQueryIgnoreResult(CNAError* pclError,
@@ -437,7 +448,21 @@ int CNAConnectionDescription::bExecuteQueryIgnoreResult(CNAError* pclError,
   return bExecuteQueryNoResult(pclError, pszQuery);
 }
 
-int CNAConnectionDescription::bGetRequestedValue(CNAError* pclError, CAny*, int, const wchar_t*) {
-  return _nNotBuiltYet(pclError, L"bGetRequestedValue");
+int CNAConnectionDescription::bGetRequestedValue(CNAError* pclError, CAny* pValue, int nColumn,
+                                                 const wchar_t* pszQuery) {
+  CNADriverSQLBase* pclSQL = DriverSQLOrNoMemory(pclError);
+  return pclSQL != nullptr
+             ? pclSQL->bGetRequestedValue(pclError, this, pValue, nColumn, pszQuery)
+             : 0;
 }
 
+
+int CNAConnectionDescription::bGetRequestedValueString(CNAError* pclError,
+                                                       CXYString<wchar_t>* pstrValue, int nColumn,
+                                                       const wchar_t* pszQuery) {
+  CAny clValue;
+  const int bResult = bGetRequestedValue(pclError, &clValue, nColumn, pszQuery);
+  if (!bResult || pstrValue == nullptr) return bResult;
+  // TODO(sqlhandle): the value as language type PSTRW into *pstrValue.
+  return bResult;
+}

@@ -52,19 +52,16 @@ CMySQLDriver::CMySQLDriver() {
   SetItemServices(g_pclGetItemServices());
 }
 
-CMySQLDriver::~CMySQLDriver() {
-  if (m_pclDriverSQL != nullptr) m_pclDriverSQL->nRelease();
-  m_pclDriverSQL = nullptr;
+CMySQLDriver::~CMySQLDriver() = default;
+
+CNADriverSQLBase* CMySQLDriver::_pclAllocDriverSQL(CNAError* pclError) {
+  return new (std::nothrow) CMySQLDriverSQL(this, pclError);
 }
 
-void* CMySQLDriver::pclGetDriverSQL() {
-  if (m_pclDriverSQL == nullptr) {
-    CMySQLDriverSQL* pclSQL = new (std::nothrow) CMySQLDriverSQL;
-    if (pclSQL == nullptr) return nullptr;
-    pclSQL->AddRef();
-    m_pclDriverSQL = pclSQL;
-  }
-  return static_cast<CNADriverSQL*>(static_cast<CMySQLDriverSQL*>(m_pclDriverSQL));
+int CMySQLDriver::_bTableExists(int* pbExists, const wchar_t* pszTable,
+                                CNAConnectionDescription* pclConnection) {
+  // TODO(sqlhandle): the existence query.
+  return CNADriver::_bTableExists(pbExists, pszTable, pclConnection);
 }
 
 void* CMySQLDriver::pclAllocStatement(CNADataAccessBase* pclAccess, CNAConnectionDescription*,

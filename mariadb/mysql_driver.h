@@ -76,9 +76,15 @@ class CMySQLDriver : public CNADriver {
   // a CNAParameter (sqlbuilder/parameter.h) holding pclVariant, a
   // CNAConvertVariant (counted by the parameter), at the position, with the
   // flags and the name.
-  // The SQL side (a CMySQLDriverSQL), made on first need and held by the
-  // driver; null when memory runs out.
-  void* pclGetDriverSQL() override;
+  // The handle-level SQL interface: a CMySQLDriverSQL on the error (counts
+  // 0); null when memory runs out.
+  CNADriverSQLBase* _pclAllocDriverSQL(CNAError* pclError) override;
+  // One existence query (INFORMATION_SCHEMA.TABLES) for the database and
+  // table of DecomposeTableName (the current database when none), both
+  // written as escaped literals; no description is built. Found: 1;
+  // not found: 0; the result 1 unless the query failed.
+  int _bTableExists(int* pbExists, const wchar_t* pszTable,
+                    CNAConnectionDescription* pclConnection) override;
   // A CMySQLStatement (statements of data accesses; count 0) for a data
   // access of this back end; null for another or when memory runs out.
   void* pclAllocStatement(CNADataAccessBase* pclAccess, CNAConnectionDescription* pclConnection,
@@ -102,9 +108,6 @@ class CMySQLDriver : public CNADriver {
   // (CMySQLConnection::g_TermNativeLibrary), then the generic driver's
   // termination; answers the latter's result.
   static int g_NATermModule();
-
- private:
-  CInterf* m_pclDriverSQL = nullptr;
 };
 
 #endif  // KQ230_MARIADB_MYSQL_DRIVER_H_
