@@ -1,9 +1,13 @@
 // The handle-level SQL interface: handles, statements, transactions, locks.
 #include "statements/driver_sql.h"
 
+#include <new>
+
 #include "driver/connection_description.h"
+#include "driver/driver_lock.h"
 #include "driver/na_driver.h"
 #include "driver/na_error.h"
+#include "items/data_source_description.h"
 
 int CNADriverSQL::m_gnCnxNameGenerator = 0;
 
@@ -35,14 +39,8 @@ int CNADriverSQL::nRelease() {
 }
 int CNADriverSQL::bOpenConnection(int*, INAConnectionDescription*) { return 0; }
 int CNADriverSQL::bCloseConnection(int) { return 0; }
-int CNADriverSQL::bGetTableList(CAny*, int, const wchar_t*, unsigned int) { return 0; }
-int CNADriverSQL::bGetColumnList(CAny*, int, const wchar_t*, unsigned int) { return 0; }
 int CNADriverSQL::bGetColumnList(CAny*, int, int, unsigned int) { return 0; }
-INADataSourceDescription* CNADriverSQL::piGetTableDesc(int, const wchar_t*, unsigned int) {
-  return nullptr;
-}
 INADataSourceDescription* CNADriverSQL::piGetTableDesc(int, int, unsigned int) { return nullptr; }
-int CNADriverSQL::bGetColumnTypeList(CAny*, int, unsigned int) { return 0; }
 int CNADriverSQL::bExecute(int*, int, const wchar_t*, CTabValParser*, unsigned int) { return 0; }
 int CNADriverSQL::bFreeStmt(int, int, unsigned int) { return 1; }
 int CNADriverSQL::bGetStmtLastError(INAError**, int, int) { return 0; }
@@ -72,16 +70,55 @@ int CNADriverSQL::bSQLBloqueTable(CNAError*, CNAConnectionDescription*, const wc
                                   unsigned int) {
   return 0;
 }
-int CNADriverSQL::bExecute(CNAError*, CNAStatementSQL** pp, CNAConnectionDescription*,
-                           const wchar_t*, CTabValParser*, NA_WRITEPARSEFLAGS) {
-  *pp = nullptr;
-  return 0;
-}
 CNAConnectionDescription* CNADriverSQL::_pclGetNewConnection(INAConnectionDescription*) {
   return nullptr;
 }
-CNAConnectionDescription* CNADriverSQL::_pclGetConnection(int) { return nullptr; }
-INADataSourceDescription* CNADriverSQL::_pclGetTableDesc(const wchar_t*,
-                                                         CNAConnectionDescription*) {
-  return nullptr;
+
+// ---------------------------------------------------------------------------
+// Shared by the interface's operations, the lists and the links
+
+int CNADriverSQL::bExecute(CNAError* pclError, CNAStatementSQL** ppclStatement,
+                           CNAConnectionDescription* pclConnection, const wchar_t* pszQuery,
+                           CTabValParser* pclParameters, NA_WRITEPARSEFLAGS nFlags) {
+  *ppclStatement = nullptr;
+  CNAStatementSQL* pclStatement = pclAllocStatementSQL(pclConnection, pclError);
+  if (pclStatement == nullptr) return 0;
+  pclStatement->AddRef();
+  int bResult = pclStatement->bExecuteDirect(pszQuery, pclParameters, nFlags);
+  if (bResult) {
+    int nColumns = 0;
+    // Only a result set is worth a statement: an UPDATE or DDL text
+    // succeeds without one.
+    if (pclStatement->bGetColumnNbr(&nColumns, 0) && nColumns > 0) {
+      *ppclStatement = pclStatement;
+      return bResult;
+    }
+  }
+  pclStatement->nRelease();
+  return bResult;
+}
+
+int CNADriverSQL::_nBadConnectionHandle(int) { return 0; }
+int CNADriverSQL::_nBadStatementHandle(int) { return 0; }
+
+CNAConnectionDescription* CNADriverSQL::_pclGetConnection(int nConnection) {
+  if (m_pclDriver == nullptr || nConnection == 0) return nullptr;
+  return m_pclDriver->pclGetConnectionByID(nConnection);
+}
+
+INADataSourceDescription* CNADriverSQL::_pclGetTableDesc(const wchar_t* pszTable,
+                                                         CNAConnectionDescription* pclConnection) {
+  if (m_pclDriver == nullptr) return nullptr;
+  auto* pclSource = static_cast<CNADataSourceDescription*>(
+      m_pclDriver->pclAllocDataSourceDescription(pclConnection, m_pclError));
+  if (pclSource == nullptr) {
+    if (m_pclError != nullptr) m_pclError->pclGetXError()->SetErrorNoMemory();
+    return nullptr;
+  }
+  pclSource->AddRef();
+  if (!pclSource->bInitDataSourceDescriptionFromDB(pszTable, 0)) {
+    pclSource->nRelease();
+    return nullptr;
+  }
+  return pclSource;
 }

@@ -229,6 +229,11 @@ class CNADriverSQL : public CNADriverSQLBase {
   CNAConnectionDescription* _pclGetNewConnection(INAConnectionDescription* piConnection);
   // The connection of a handle with one reference, or null.
   CNAConnectionDescription* _pclGetConnection(int nConnection);
+  // The errors of a handle that names nothing (0, unknown, freed, or of a
+  // closed connection): an "invalid handle" error naming the handle in the
+  // interface's error object; 0 for the operation to return.
+  int _nBadConnectionHandle(int nConnection);
+  int _nBadStatementHandle(int nStatement);
   // The table description of a table by name, read from the database, with
   // one internal reference (released with CNADataSourceDescription's
   // nRelease); null with the reason in the error object.

@@ -3,6 +3,12 @@
 #include "statements/driver_sql.h"
 
 // TODO(sqlhandle): everything below.
+int CNADriverSQL::bGetTableList(CAny*, int, const wchar_t*, unsigned int) { return 0; }
+int CNADriverSQL::bGetColumnList(CAny*, int, const wchar_t*, unsigned int) { return 0; }
+INADataSourceDescription* CNADriverSQL::piGetTableDesc(int, const wchar_t*, unsigned int) {
+  return nullptr;
+}
+int CNADriverSQL::bGetColumnTypeList(CAny*, int, unsigned int) { return 0; }
 int CNADriverSQL::bGetDatabaseList(CXYString<wchar_t>*, CNAConnectionDescription*, unsigned int) {
   return 0;
 }
