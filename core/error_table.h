@@ -12,11 +12,11 @@
 #include "core/module_info.h"
 
 // Number of rows of gstErrorDef76.
-inline constexpr uint32_t kErrorDefCount76 = 86;
+inline constexpr uint32_t kErrorDefCount76 = 88;
 
 // The table, in the order the error object searches it. Code 29 has two
-// identical rows; codes 3, 36 and 84 and above (but for 760101 and 760102)
-// have none.
+// identical rows; codes 3 and 36 have none, nor any above 87 (but for 760101
+// and 760102).
 extern const _stErrorDef gstErrorDef76[kErrorDefCount76];
 
 // The order of two user codes for the row search: their signed difference.

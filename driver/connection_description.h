@@ -321,6 +321,11 @@ class CNAConnectionDescription : public CInterf {
   const wchar_t* pszGetConnectionString() const;
   int bAutoCloseEnabled() const;
   void SetAutoClose(int bAllowed) { m_bAutoClose = bAllowed; }
+  // The mark of a connection opened through the handle-level SQL interface
+  // (statements/driver_sql.h), which is never shared with another opening;
+  // the data access reads it when it decides on caching.
+  int bOpenedBySQLInterface() const { return m_bOpenedBySQLInterface; }
+  void SetOpenedBySQLInterface(int bOpened) { m_bOpenedBySQLInterface = bOpened; }
   // The open flag of the transaction (0 without one). A transaction that
   // ended when the connection was lost counts as open until the program
   // commits or rolls it back.
@@ -482,6 +487,7 @@ class CNAConnectionDescription : public CInterf {
   int m_nOpeningQuoteLength = 0;
   CTString m_csClosingQuote;
   int m_nClosingQuoteLength = 0;
+  int m_bOpenedBySQLInterface = 0;
 };
 
 #endif  // KQ230_DRIVER_CONNECTION_DESCRIPTION_H_

@@ -40,6 +40,7 @@ class CNADriverSQLBase : public INADriverSQL {
                                unsigned int nFlags) = 0;
   // The tables of the connection's current database; pszCondition, when not
   // null, is added to the type filter as a condition of its own.
+  using INADriverSQL::bGetTableList;
   virtual int bGetTableList(CAny* pValue, CNAConnectionDescription* pclConnection,
                             const wchar_t* pszCondition, unsigned int nFlags) = 0;
   // The links (foreign keys) of a table; piSource, when given, is its

@@ -429,9 +429,19 @@ CNAConnectionDescription* CNADriver::_pclGetConnection(INAConnectionDescription*
   }
   if (CNAConnectionDescription* pclFound = _pclFindConnection(clIdentification.pszGet()))
     return pclFound;
+  return _pclAddConnection(clIdentification.pszGet(), piConnection);
+}
+
+CNAConnectionDescription* CNADriver::_pclAddConnection(const wchar_t* pszIdentification,
+                                                       INAConnectionDescription* piConnection) {
+  if (pszIdentification == nullptr || piConnection == nullptr) return nullptr;
+  // Two entries under one identification would make the later one
+  // unreachable by its identification.
+  void* pValue = nullptr;
+  if (m_clConnections.bGetElement(pszIdentification, &pValue, nullptr)) return nullptr;
   CNAConnectionDescription* pclNew = nullptr;
   try {
-    pclNew = _pclAllocConnectionDescription(clIdentification.pszGet(), piConnection);
+    pclNew = _pclAllocConnectionDescription(pszIdentification, piConnection);
   } catch (const std::bad_alloc&) {
     pclNew = nullptr;
   }
@@ -1195,18 +1205,24 @@ int CNADriver::bHConnexionDiagnose(CAny* pValue, INAConnectionDescription* piCon
 
 int CNADriver::bSQLFormatColonne(INAConnectionDescription* piConnection, CAny* pValue) {
   CNADriverLockFrame clFrame;
+  if (m_pclError != nullptr) m_pclError->Reset();
   CNADriverSQLBase* pclSQL = pclGetDriverSQL();
-  if (pclSQL == nullptr) {
+  // The type names are the connection's (its server version chooses some),
+  // so the connection is had (made, not opened, when not yet registered; it
+  // goes again at the release when nothing else holds it).
+  CNAConnectionDescription* pclConnection =
+      pclSQL != nullptr && piConnection != nullptr ? _pclGetConnection(piConnection) : nullptr;
+  if (pclConnection == nullptr) {
+    if (m_pclError != nullptr) m_pclError->Reset();
     SetEmptyText(pValue);
     return 1;
   }
-  // The type names are the connection's when the description names a
-  // registered one (its handle); else the back end's defaults (handle 0).
-  CNAConnectionDescription* pclConnection =
-      piConnection != nullptr ? _pclFindConnection(piConnection) : nullptr;
-  const int nHandle = pclConnection != nullptr ? pclConnection->nGetID() : 0;
-  if (!pclSQL->bGetColumnTypeList(pValue, nHandle, 0)) SetEmptyText(pValue);
-  if (pclConnection != nullptr) nReleaseConnection(pclConnection);
+  if (!pclSQL->bGetColumnTypeList(pValue, pclConnection->nGetID(), 0)) {
+    // A list that cannot be made is an empty one; the reason stays readable.
+    _bCopyListError(0, pclSQL);
+    SetEmptyText(pValue);
+  }
+  nReleaseConnection(pclConnection);
   return 1;
 }
 

@@ -362,6 +362,18 @@ class CNADriver : public INADriver {
   // is null (user error 2) or the back end made none (out-of-memory error on
   // the current error).
   CNAConnectionDescription* _pclGetConnection(INAConnectionDescription* piConnection);
+  // A new connection from the back end registered under pszIdentification
+  // (one reference for the table, one for the caller), whether or not the
+  // description's own identification is registered: the handle-level SQL
+  // interface opens connections that are never shared this way. Null when
+  // the identification is registered already (nothing raised), or with the
+  // out-of-memory error when none can be made or registered.
+  CNAConnectionDescription* _pclAddConnection(const wchar_t* pszIdentification,
+                                              INAConnectionDescription* piConnection);
+  // The openings of the connection not yet closed (see bCloseConnection).
+  int nGetOpeningCount(CNAConnectionDescription* pclConnection) const {
+    return _nGetOpenings(pclConnection);
+  }
   // bOpen with the current error. Success: one more reference (held until
   // bCloseConnection) and the automatic close cleared; 1. Failure: the
   // connection unregistered, the current error at level 2; 0.

@@ -463,6 +463,14 @@ int CNAConnectionDescription::bGetRequestedValueString(CNAError* pclError,
   CAny clValue;
   const int bResult = bGetRequestedValue(pclError, &clValue, nColumn, pszQuery);
   if (!bResult || pstrValue == nullptr) return bResult;
-  // TODO(sqlhandle): the value as language type PSTRW into *pstrValue.
+  // No row leaves the value untyped; a NULL has no text: the string stays.
+  if (clValue.nGetTypeCode() == VX_NONE || clValue.bIsNull()) return bResult;
+  if (clValue.__nCastTo(VX_PSTRW, nullptr, 1) > kVXLastSuccess ||
+      clValue.nGetTypeCode() != VX_PSTRW)
+    return bResult;
+  const wchar_t* pszText = nullptr;
+  clValue.pclGetIntern()->nGetPCWSTR(&pszText);
+  // An empty text empties the string; a copy that cannot be had leaves it.
+  pstrValue->nAffecteConversion(pszText != nullptr ? pszText : L"", -1);
   return bResult;
 }

@@ -8,10 +8,12 @@
 
 #include <new>
 
+#include "core/mixed_width_concat.h"
 #include "driver/connection_description.h"
 #include "driver/driver_lock.h"
 #include "driver/na_error.h"
 #include "items/item_services.h"
+#include "kq230/vm_values.h"
 #include "items/convert_variant.h"
 #include "items/data_source_description.h"
 #include "items/column.h"
@@ -60,8 +62,58 @@ CNADriverSQLBase* CMySQLDriver::_pclAllocDriverSQL(CNAError* pclError) {
 
 int CMySQLDriver::_bTableExists(int* pbExists, const wchar_t* pszTable,
                                 CNAConnectionDescription* pclConnection) {
-  // TODO(sqlhandle): the existence query.
-  return CNADriver::_bTableExists(pbExists, pszTable, pclConnection);
+  *pbExists = 0;
+  // Servers before INFORMATION_SCHEMA: the description answers.
+  const int nMajor = pclConnection->nGetServerVersionMajor();
+  if (nMajor >= 0 && nMajor <= 4)
+    return CNADriver::_bTableExists(pbExists, pszTable, pclConnection);
+  CNAError* pclError = pclGetCurrentError();
+  auto* pclSQL = static_cast<CNADriverSQL*>(pclGetDriverSQL());
+  if (pclSQL == nullptr) return CNADriver::_bTableExists(pbExists, pszTable, pclConnection);
+
+  // The names are compared as values, never spliced in as names: each goes
+  // through the connection's literal writer, which no quote, backquote,
+  // backslash, ";" or "--" in a name can leave.
+  CTString csCatalog;
+  CTString csDatabase;
+  CTString csTable;
+  CNAConnectionDescription::DecomposeTableName(&csCatalog, &csDatabase, &csTable,
+                                               pszTable != nullptr ? pszTable : L"");
+  pclConnection->UnFormatItemName(csDatabase.pszGet(), &csDatabase);
+  pclConnection->UnFormatItemName(csTable.pszGet(), &csTable);
+  CTStringConcatAW clQuery(kConcatModeWide);
+  CTStringConcatAW clLiteral(kConcatModeWide);
+  auto bLiteral = [&](const CTString& cs) {
+    return pclConnection->_bEscapeString(
+        pclError, &clLiteral, VX_PSTRW,
+        reinterpret_cast<unsigned char*>(const_cast<wchar_t*>(cs.pszGet())),
+        static_cast<unsigned int>(cs.nTaille()) * sizeof(wchar_t));
+  };
+  clQuery.Add(L"SELECT 1 FROM INFORMATION_SCHEMA.TABLES WHERE TABLE_SCHEMA = ");
+  if (csDatabase.nTaille() == 0) {
+    clQuery.Add(L"SCHEMA()");
+  } else {
+    if (!bLiteral(csDatabase)) return 0;
+    clQuery.Add(clLiteral.pszGetW());
+  }
+  clQuery.Add(L" AND TABLE_NAME = ");
+  if (!bLiteral(csTable)) return 0;
+  clQuery.Add(clLiteral.pszGetW());
+  clQuery.Add(L" LIMIT 1");
+  if (clQuery.bEchec() || clLiteral.bEchec()) {
+    if (pclError != nullptr) pclError->pclGetXError()->SetErrorNoMemory();
+    return 0;
+  }
+  CNAStatementSQL* pclStatement = nullptr;
+  int bResult = pclSQL->bExecute(pclError, &pclStatement, pclConnection, clQuery.pszGetW(),
+                                 nullptr, 0);
+  if (!bResult || pclStatement == nullptr) return bResult;
+  bResult = pclStatement->bFetch(0);
+  if (bResult && !pclStatement->bIsEndOfData()) *pbExists = 1;
+  pclStatement->bReset();
+  pclStatement->nRelease();
+  if (!bResult) *pbExists = 0;
+  return bResult;
 }
 
 void* CMySQLDriver::pclAllocStatement(CNADataAccessBase* pclAccess, CNAConnectionDescription*,

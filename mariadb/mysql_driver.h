@@ -81,8 +81,11 @@ class CMySQLDriver : public CNADriver {
   CNADriverSQLBase* _pclAllocDriverSQL(CNAError* pclError) override;
   // One existence query (INFORMATION_SCHEMA.TABLES) for the database and
   // table of DecomposeTableName (the current database when none), both
-  // written as escaped literals; no description is built. Found: 1;
-  // not found: 0; the result 1 unless the query failed.
+  // written as escaped literals (the connection's literal writer: quotes
+  // doubled, a name with a backslash or a zero as a hexadecimal literal);
+  // no description is built. Found: 1; not found: 0; the result 1 unless
+  // the query failed. A server before INFORMATION_SCHEMA (major version 4
+  // or lower) answers through the table's description instead.
   int _bTableExists(int* pbExists, const wchar_t* pszTable,
                     CNAConnectionDescription* pclConnection) override;
   // A CMySQLStatement (statements of data accesses; count 0) for a data

@@ -16,10 +16,13 @@ class CMySQLDriverSQL final : public CNADriverSQL {
  public:
   CMySQLDriverSQL(CNADriver* pclDriver, CNAError* pclError) : CNADriverSQL(pclDriver, pclError) {}
 
-  // The connection's native type names (its type map), one per line.
+  // The connection's native type names (its type map), one per line: each
+  // name once, in the order of the item types, without the size
+  // placeholders ("VARCHAR", "DECIMAL(24,6)", "TINYINT(1)").
   int bGetColumnTypeList(CAny* pValue, int nConnection, unsigned int nFlags) override;
-  // SHOW TABLES for an old server (and when the generic list fails), else
-  // the generic list.
+  // SHOW TABLES for an old server, and when the generic list fails without
+  // a caller's condition (a failing condition stays the caller's failure);
+  // else the generic list.
   int bGetTableList(CAny* pValue, CNAConnectionDescription* pclConnection,
                     const wchar_t* pszCondition, unsigned int nFlags) override;
   using CNADriverSQL::bGetTableList;

@@ -9,7 +9,11 @@
 # never a password), then rightly by TCP and by the socket, closes; then it
 # begins a transaction, locks a table (kqhost_lock, made here; the lock is
 # refused outside the transaction first) and commits, all through INADriver;
-# then it releases the driver object and terminates the library. It fails unless every counted
+# it prints the server's version, read with SELECT VERSION() through the
+# driver's handle-level SQL interface (INADriverSQL, as the server's own SQL
+# programs read a value), and the databases it sees with their base tables
+# (INADriver::bGetDatabaseList, flags 0x01, as the server's catalogue browser
+# asks for them); then it releases the driver object and terminates the library. It fails unless every counted
 # string buffer and every connection description it lent the driver is given
 # back.
 #

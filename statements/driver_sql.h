@@ -36,6 +36,7 @@
 
 #include "core/hash_table_bounce.h"
 #include "core/string_concat.h"
+#include "driver/driver_lock.h"
 #include "driver/driver_sql_base.h"
 #include "statements/statement_sql.h"
 
@@ -67,9 +68,21 @@ class CNADriverSQL : public CNADriverSQLBase {
   // outside a transaction (sites 51.2 for a query, 51.3 for a table).
   static constexpr int kErrorFile = 51;
   static constexpr unsigned int kErrLockWithoutTransaction = 29;
+  // A handle that names nothing open: user error 86 for a connection handle
+  // (site 51.4), 87 for a statement handle (site 51.5), the handle as a
+  // decimal insert. A missing connection description: user error 2 (51.6).
+  static constexpr unsigned int kErrInvalidConnectionHandle = 86;
+  static constexpr unsigned int kErrInvalidStatementHandle = 87;
+  static constexpr unsigned int kErrNoDescription = 2;
+  static constexpr int kSiteLockQuery = 2;
+  static constexpr int kSiteLockTable = 3;
+  static constexpr int kSiteBadConnectionHandle = 4;
+  static constexpr int kSiteBadStatementHandle = 5;
+  static constexpr int kSiteNoDescription = 6;
 
-  // Stores the driver (one reference) and the error object (one reference);
-  // the statement table starts empty.
+  // Stores the driver (counted only while the server holds this object, see
+  // above) and the error object (one reference); the statement table starts
+  // empty.
   CNADriverSQL(CNADriver* pclDriver, CNAError* pclError);
   CNADriverSQL(const CNADriverSQL&) = delete;
   CNADriverSQL& operator=(const CNADriverSQL&) = delete;
@@ -223,11 +236,76 @@ class CNADriverSQL : public CNADriverSQLBase {
  protected:
   ~CNADriverSQL() override;
 
+  // The frame of a public operation: the driver lock for its length, and the
+  // interface's error reset once the lock is held (reset before it, the
+  // reset would race another thread writing the same error object).
+  class COperationFrame {
+   public:
+    explicit COperationFrame(const CNADriverSQL* pclSQL);
+    COperationFrame(const COperationFrame&) = delete;
+    COperationFrame& operator=(const COperationFrame&) = delete;
+
+   private:
+    CNADriverLockFrame m_clLock;  // constructed before the body's reset
+  };
+
+  // A connection handle's connection for one operation, with one reference
+  // given back through the driver when the holder goes (so that a
+  // connection closed by handle meanwhile really closes). Null, with the
+  // "invalid handle" error (_nBadConnectionHandle) raised, when the handle
+  // names no open connection.
+  // REQUIRES: made inside a COperationFrame.
+  class CConnectionHandle {
+   public:
+    CConnectionHandle(CNADriverSQL* pclSQL, int nConnection);
+    ~CConnectionHandle();
+    CConnectionHandle(const CConnectionHandle&) = delete;
+    CConnectionHandle& operator=(const CConnectionHandle&) = delete;
+    CNAConnectionDescription* pcl() const { return m_pclConnection; }
+    explicit operator bool() const { return m_pclConnection != nullptr; }
+
+   private:
+    CNADriverSQL* m_pclSQL;
+    CNAConnectionDescription* m_pclConnection;
+  };
+
+  // A statement handle's statement for one operation, with one more
+  // reference and (unless told otherwise) its last error cleared. Null, with
+  // the "invalid handle" error raised, for handle 0 or a handle not in the
+  // table.
+  // REQUIRES: made inside a COperationFrame.
+  class CStatementHandle {
+   public:
+    CStatementHandle(CNADriverSQL* pclSQL, int nStatement, bool bResetLastError = true);
+    ~CStatementHandle();
+    CStatementHandle(const CStatementHandle&) = delete;
+    CStatementHandle& operator=(const CStatementHandle&) = delete;
+    CNAStatementSQL* operator->() const { return m_pclStatement; }
+    CNAStatementSQL* pcl() const { return m_pclStatement; }
+    explicit operator bool() const { return m_pclStatement != nullptr; }
+
+   private:
+    CNADriverSQL* m_pclSQL;
+    CNAStatementSQL* m_pclStatement;
+  };
+
+  // Gives back one reference of a connection through the driver (a
+  // connection that was closed and is held by nothing else then closes).
+  void _ReleaseConnection(CNAConnectionDescription* pclConnection);
+  // Releases one reference of a statement; when that was its last, the
+  // reference it held on its connection goes back through the driver too.
+  void _ReleaseStatement(CNAStatementSQL* pclStatement);
+  // The driver's current error into the interface's after a driver
+  // operation failed (they are one object unless the driver's was replaced).
+  void _CopyDriverError();
+
   // A new registered connection for the server's description, never shared
   // with another opening; one reference for the caller. Null when the
   // identification cannot be built or the connection made.
   CNAConnectionDescription* _pclGetNewConnection(INAConnectionDescription* piConnection);
-  // The connection of a handle with one reference, or null.
+  // The connection of a handle with one reference, or null: also null for
+  // a connection opened here and closed by handle since, which a statement
+  // may still hold (the handle names nothing open any more).
   CNAConnectionDescription* _pclGetConnection(int nConnection);
   // The errors of a handle that names nothing (0, unknown, freed, or of a
   // closed connection): an "invalid handle" error naming the handle in the

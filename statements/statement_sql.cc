@@ -1,5 +1,6 @@
 #include "statements/statement_sql.h"
 
+#include <climits>
 #include <cwchar>
 #include <new>
 
@@ -56,10 +57,17 @@ void AppendText(CXYStringConcat<wchar_t>* pclOut, const CAny& v) {
 
 }  // namespace
 
-int CNAStatementSQL::m_gnStmtGenerator = 0;
+unsigned int CNAStatementSQL::m_gnStmtGenerator = 0;
+
+int CNAStatementSQL::g_nNextStmtNumber() {
+  // Kept within the positive ints: a handle read back as an int is never
+  // negative, and never 0.
+  if (m_gnStmtGenerator >= static_cast<unsigned int>(INT_MAX)) m_gnStmtGenerator = 0;
+  return static_cast<int>(++m_gnStmtGenerator);
+}
 
 CNAStatementSQL::CNAStatementSQL(CNAConnectionDescription* pclConnection, CNAError* pclError)
-    : m_pclError(pclError), m_pclConnection(pclConnection), m_nNumber(++m_gnStmtGenerator) {
+    : m_pclError(pclError), m_pclConnection(pclConnection), m_nNumber(g_nNextStmtNumber()) {
   if (m_pclConnection != nullptr) m_pclConnection->AddRef();
   if (m_pclError != nullptr) m_pclError->AddRef();
 }

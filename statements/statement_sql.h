@@ -57,7 +57,8 @@ class CNAStatementSQL : public CInterf, public CNAResultColumns {
   // A query dump keeps at most this many characters of the text.
   static constexpr int kDumpMaxChars = 5000;
 
-  // Numbers the statement (the first gets 1) and takes one reference on
+  // Numbers the statement (g_nNextStmtNumber: the first gets 1) and takes
+  // one reference on
   // each of the connection and the error object (either may be null).
   CNAStatementSQL(CNAConnectionDescription* pclConnection, CNAError* pclError);
   ~CNAStatementSQL() override;
@@ -198,8 +199,12 @@ class CNAStatementSQL : public CInterf, public CNAResultColumns {
   int nGetColumnCount() const { return m_nColumnCount; }
 
   // The process-wide counter of statements (not atomic: statements are
-  // made under the driver lock).
-  static int m_gnStmtGenerator;
+  // made under the driver lock). Unsigned, so that it wraps without
+  // overflowing; the numbers it gives stay positive ints.
+  static unsigned int m_gnStmtGenerator;
+  // The next statement number: 1 to INT_MAX, then 1 again, never 0 (0 is
+  // "no statement" at the handle-level interface).
+  static int g_nNextStmtNumber();
 
  protected:
   // The back end, when it opens a result: its number of columns (below 0

@@ -3,7 +3,10 @@
 // driver object, and, when KQ_MARIADB_ENV names a server's facts
 // (scripts/mariadb-server.sh), opens connections through INADriver: one with
 // a wrong password, whose error dump it prints, and one that succeeds, which
-// it closes. Then it releases the driver object and stops the library, and
+// it closes; then it prints the server's version, read with SELECT VERSION()
+// through the handle-level SQL interface (INADriver::piGetInterface(1)), and
+// the databases with their base tables (INADriver::bGetDatabaseList, flags
+// 0x01). Then it releases the driver object and stops the library, and
 // reports what the driver left behind. Each call between the two sides is
 // printed with its number and its name (host/harness/call_names.h). When
 // KQ_HOST_LOCK_TABLE names a table of that server, it also begins a
@@ -41,9 +44,11 @@
 #include "host/harness/browse_session.h"
 #include "host/harness/call_names.h"
 #include "host/harness/host_harness.h"
+#include "host/harness/kqhost_values.h"
 #include "host/harness/standin_connection.h"
 #include "kq230/data_source_description_interface.h"
 #include "kq230/item_description_interface.h"
+#include "kq230/na_driver_sql_interface.h"
 
 namespace {
 
@@ -126,6 +131,68 @@ bool bLockInTransaction(INADriver* piDriver, const _stServerFacts& stFacts, cons
   return bAsExpected;
 }
 
+// The server's version through the handle-level SQL interface, as the
+// server's own SQL programs read a value: piGetInterface(1), a connection by
+// handle, SELECT VERSION(), one fetch, the first column. False when a step
+// fails.
+bool bServerVersion(INADriver* piDriver, CStandInConnection* piHost) {
+  auto* piSQL = static_cast<INADriverSQL*>(piDriver->piGetInterface(1));
+  if (piSQL == nullptr) {
+    std::printf("kqhost: piGetInterface(1) answers null\n");
+    return false;
+  }
+  int nConnection = 0;
+  bool bAsExpected = piSQL->bOpenConnection(&nConnection, piHost) == 1;
+  int nStatement = 0;
+  if (bAsExpected)
+    bAsExpected = piSQL->bExecute(&nStatement, nConnection, L"SELECT VERSION()", nullptr, 0) == 1 &&
+                  nStatement != 0;
+  CAny* pValue = KqHostNewValue();
+  std::string strVersion;
+  if (bAsExpected)
+    bAsExpected = pValue != nullptr && piSQL->bFetch(nConnection, nStatement, 0) == 1 &&
+                  piSQL->bGetValue(pValue, nConnection, nStatement, 1, 0) == 1 &&
+                  KqHostValueText(pValue, &strVersion);
+  if (bAsExpected)
+    std::printf("kqhost: the server's version (SELECT VERSION() through INADriverSQL): %s\n",
+                strVersion.c_str());
+  else
+    std::printf("kqhost: SELECT VERSION() through INADriverSQL failed:\n%s\n",
+                Narrow(piSQL->piGetLastError()->pszGetError()).c_str());
+  KqHostDeleteValue(pValue);
+  if (nStatement != 0) piSQL->bFreeStmt(nConnection, nStatement, 0);
+  if (nConnection != 0) bAsExpected &= piSQL->bCloseConnection(nConnection) == 1;
+  piSQL->nExternalRelease();
+  return bAsExpected;
+}
+
+// The databases the connection's user sees, each with its base tables, as
+// the server's catalogue browser asks for them (INADriver::bGetDatabaseList,
+// flags 0x01): one line per database, its name then its tables, TAB between.
+bool bDatabases(INADriver* piDriver, CStandInConnection* piHost) {
+  bool bAsExpected = piDriver->bOpenConnection(piHost) == 1;
+  CXYString<wchar_t>* pstrList = KqHostNewWideString();
+  if (bAsExpected) bAsExpected = pstrList != nullptr &&
+                                 piDriver->bGetDatabaseList(pstrList, piHost, 0x01) == 1;
+  if (bAsExpected) {
+    std::printf("kqhost: the databases and their tables (INADriver::bGetDatabaseList, flags "
+                "0x01):\n");
+    // One database a line on the terminal: the list's CR LF as LF.
+    const std::string strList = KqHostWideStringText(pstrList);
+    std::string strLines;
+    for (size_t i = 0; i < strList.size(); ++i)
+      if (!(strList[i] == '\r' && i + 1 < strList.size() && strList[i + 1] == '\n'))
+        strLines += strList[i];
+    std::printf("%s\n", strLines.c_str());
+  } else {
+    std::printf("kqhost: INADriver::bGetDatabaseList failed:\n%s\n",
+                Narrow(piDriver->piGetLastError()->pszGetError()).c_str());
+  }
+  if (pstrList != nullptr) KqHostDeleteWideString(pstrList);
+  bAsExpected &= piDriver->bCloseConnection(piHost) == 1;
+  return bAsExpected;
+}
+
 // The connections of the main job against the server of the facts file. The
 // server's reference to each description is released here; false when an
 // opening did not answer as expected.
@@ -167,6 +234,16 @@ bool bConnect(INADriver* piDriver, const char* pszFacts) {
     bAsExpected &= piHost->nAddRefCalls() == piHost->nReleaseCalls();
     piHost->nExternalRelease();
   }
+  // What the server holds, through the SQL interface and the catalogue.
+  CStandInConnection* piCatalogue = CStandInConnection::pclNew(
+      CStandInConnection::stFromFacts(stFacts, CStandInConnection::ROUTE_TCP));
+  bAsExpected &= bServerVersion(piDriver, piCatalogue);
+  bAsExpected &= bDatabases(piDriver, piCatalogue);
+  std::printf("kqhost: after the catalogue, the description was referenced %d times and "
+              "released %d times by the driver\n",
+              piCatalogue->nAddRefCalls(), piCatalogue->nReleaseCalls());
+  bAsExpected &= piCatalogue->nAddRefCalls() == piCatalogue->nReleaseCalls();
+  piCatalogue->nExternalRelease();
   const char* pszTable = std::getenv("KQ_HOST_LOCK_TABLE");
   if (pszTable != nullptr && *pszTable != 0)
     bAsExpected &= bLockInTransaction(piDriver, stFacts, pszTable);
@@ -371,6 +448,9 @@ int main(int argc, char** argv) {
     std::fprintf(pLog, "kqhost: %s(version 2, compatibility 2) answers %d\n", pszName,
                  pfnBind(harness.hVM(), kValueInterfaceVersion, kValueInterfaceVersion));
   }
+  // The values and lists kqhost reads back hold buffers of the server's
+  // string allocator.
+  KqHostBindStringAllocator(harness.Control().piGetStrMemAlloc());
   // The driver object, and what the server hands it before any connection.
   INADriver* piDriver = harness.piQueryInterface();
   if (piDriver == nullptr) {
@@ -396,6 +476,7 @@ int main(int argc, char** argv) {
   }
   // The server's stop: the driver object, then the library.
   std::fprintf(pLog, "kqhost: nExternalRelease answers %d\n", piDriver->nExternalRelease());
+  KqHostBindStringAllocator(nullptr);
   std::fprintf(pLog, "kqhost: ExternalTermLibrary answers %d\n", harness.nExternalTermLibrary());
   const int nStopped = harness.nStop();
   std::fprintf(pLog, "kqhost: Execution(%u, %s) answers %d; the driver asked the server for:\n",

@@ -13,7 +13,7 @@
 namespace {
 
 // The rows as the server's error reporting expects them: user code, message.
-const uint32_t kRows[86][2] = {
+const uint32_t kRows[88][2] = {
     {1, 25624},  {2, 25016},  {4, 25625},  {5, 25017},  {6, 25626},  {12, 28546},    {34, 28885},
     {42, 25524}, {43, 28575}, {44, 25574}, {45, 25602}, {7, 28432},  {8, 28437},     {9, 28536},
     {10, 28537}, {11, 28538}, {13, 28540}, {14, 28542}, {15, 28541}, {16, 28543},    {17, 28544},
@@ -26,7 +26,7 @@ const uint32_t kRows[86][2] = {
     {58, 25854}, {59, 25867}, {78, 25575}, {79, 25877}, {50, 28583}, {51, 28584},    {57, 25833},
     {77, 25873}, {82, 25880}, {83, 25881}, {60, 25293}, {61, 25294}, {62, 25295},    {63, 25296},
     {64, 25297}, {65, 25298}, {66, 25292}, {75, 25871}, {76, 25872}, {84, 28995},   {85, 28996},
-    {760101, 3221}, {760102, 3355},
+    {86, 28997}, {87, 28998}, {760101, 3221}, {760102, 3355},
 };
 
 TEST(ErrorTable, HoldsTheRowsInOrderWithTheirDetailAndLevel) {
@@ -76,7 +76,7 @@ TEST(ErrorTable, LookupFindsTheFirstRowOfACode) {
 }
 
 TEST(ErrorTable, CodesWithoutRowAreNotFound) {
-  for (uint32_t nCode : {0u, 3u, 36u, 86u, 87u, 760100u, 760103u, 0xFFFFFFFFu}) {
+  for (uint32_t nCode : {0u, 3u, 36u, 88u, 89u, 760100u, 760103u, 0xFFFFFFFFu}) {
     SCOPED_TRACE(nCode);
     EXPECT_EQ(ErrorDef_pFind(&gstMyModuleInfo76, nCode), nullptr);
     EXPECT_EQ(ErrorDef_nGetMessage(&gstMyModuleInfo76, nCode), 0u);
@@ -100,7 +100,7 @@ TEST(ErrorTable, CodesCompareByTheirSignedDifference) {
 
 TEST(ModuleInfo, DescribesTheDriver) {
   EXPECT_EQ(gstMyModuleInfo76.pstErrorDef, gstErrorDef76);
-  EXPECT_EQ(gstMyModuleInfo76.nNbErrorDef, 86u);
+  EXPECT_EQ(gstMyModuleInfo76.nNbErrorDef, 88u);
   EXPECT_EQ(gstMyModuleInfo76.nModuleId, 76u);
   EXPECT_STREQ(gstMyModuleInfo76.pszModuleFile, L"kq230maria.so");
   EXPECT_STREQ(gstMyModuleInfo76.pszVersion, L"23.0.2.0");

@@ -1,4 +1,4 @@
-// The slot of every operation of the three interfaces that cross the library
+// The slot of every operation of the four interfaces that cross the library
 // boundary. The server calls them by slot, so a moved, added or removed
 // operation breaks it without any compiler noticing; these tables pin each
 // operation to its slot through the member-function pointer, whose value for
@@ -14,6 +14,7 @@
 #include "kq230/data_source_description_interface.h"
 #include "kq230/na_table_interface.h"
 #include "kq230/na_driver_interface.h"
+#include "kq230/na_driver_sql_interface.h"
 #include "kq230/na_error_interface.h"
 
 namespace {
@@ -36,9 +37,13 @@ int SlotOf(PMF pmf) {
 
 #define KQ_SLOT(cls, op, slot) \
   SlotCase { #op, slot, SlotOf(&cls::op) }
+// An overloaded operation: the overload named by its member-function type.
+#define KQ_SLOT_OF(cls, op, type, slot) \
+  SlotCase { #op " " #type, slot, SlotOf(static_cast<type>(&cls::op)) }
 
 void ExpectSlots(const SlotCase* cases, size_t n, int nSlots) {
-  bool seen[64] = {};
+  bool seen[128] = {};
+  ASSERT_LE(nSlots, 128);
   for (size_t i = 0; i < n; ++i) {
     SCOPED_TRACE(cases[i].name);
     EXPECT_EQ(cases[i].actual, cases[i].expected);
@@ -153,6 +158,95 @@ TEST(BoundarySlots, EveryConnectionDescriptionOperationSitsInItsSlot) {
   EXPECT_EQ(kINAConnectionDescriptionSlotCount, 26);
 }
 
+TEST(BoundarySlots, EverySQLInterfaceOperationSitsInItsSlot) {
+  using ColumnListOfTable = int (INADriverSQL::*)(CAny*, int, const wchar_t*, unsigned int);
+  using ColumnListOfResult = int (INADriverSQL::*)(CAny*, int, int, unsigned int);
+  using DescOfTable =
+      INADataSourceDescription* (INADriverSQL::*)(int, const wchar_t*, unsigned int);
+  using DescOfResult = INADataSourceDescription* (INADriverSQL::*)(int, int, unsigned int);
+  const SlotCase cases[] = {
+      KQ_SLOT(INADriverSQL, nGetVersion, 0),
+      KQ_SLOT(INADriverSQL, nGetCompatSince, 1),
+      KQ_SLOT(INADriverSQL, nGetNAVersion, 2),
+      KQ_SLOT(INADriverSQL, nGetNACompatSince, 3),
+      KQ_SLOT(INADriverSQL, NAVersion_EmptySlot_3, 4),
+      KQ_SLOT(INADriverSQL, ExternalAddRef, 5),
+      KQ_SLOT(INADriverSQL, nExternalRelease, 6),
+      KQ_SLOT(INADriverSQL, piGetLastError, 7),
+      KQ_SLOT(INADriverSQL, piGetInterface, 8),
+      KQ_SLOT(INADriverSQL, pReservedFct1, 9),
+      KQ_SLOT(INADriverSQL, pReservedFct2, 10),
+      KQ_SLOT(INADriverSQL, pReservedFct3, 11),
+      KQ_SLOT(INADriverSQL, pReservedFct4, 12),
+      KQ_SLOT(INADriverSQL, pReservedFct5, 13),
+      KQ_SLOT(INADriverSQL, bLoadNativeDll, 14),
+      KQ_SLOT(INADriverSQL, bFreeNativeDll, 15),
+      KQ_SLOT(INADriverSQL, bOpenConnection, 16),
+      KQ_SLOT(INADriverSQL, bCloseConnection, 17),
+      KQ_SLOT(INADriverSQL, EmptySlot88, 18),
+      KQ_SLOT(INADriverSQL, bGetTableList, 19),
+      KQ_SLOT_OF(INADriverSQL, bGetColumnList, ColumnListOfTable, 20),
+      KQ_SLOT_OF(INADriverSQL, bGetColumnList, ColumnListOfResult, 21),
+      KQ_SLOT_OF(INADriverSQL, piGetTableDesc, DescOfTable, 22),
+      KQ_SLOT_OF(INADriverSQL, piGetTableDesc, DescOfResult, 23),
+      KQ_SLOT(INADriverSQL, bGetColumnTypeList, 24),
+      KQ_SLOT(INADriverSQL, bExecute, 25),
+      KQ_SLOT(INADriverSQL, bFreeStmt, 26),
+      KQ_SLOT(INADriverSQL, bGetStmtLastError, 27),
+      KQ_SLOT(INADriverSQL, bGetColumnNbr, 28),
+      KQ_SLOT(INADriverSQL, bGetColumnName, 29),
+      KQ_SLOT(INADriverSQL, bFetch, 30),
+      KQ_SLOT(INADriverSQL, bGetRow, 31),
+      KQ_SLOT(INADriverSQL, bGetValue, 32),
+      KQ_SLOT(INADriverSQL, bGetBLOBValue, 33),
+      KQ_SLOT(INADriverSQL, bTrsBegin, 34),
+      KQ_SLOT(INADriverSQL, bTrsCommit, 35),
+      KQ_SLOT(INADriverSQL, bTrsRollBack, 36),
+      KQ_SLOT(INADriverSQL, bSQLBloqueTable, 37),
+      KQ_SLOT(INADriverSQL, bSQLBloqueRequete, 38),
+      KQ_SLOT(INADriverSQL, bSetVMAndLibShop, 39),
+      KQ_SLOT(INADriverSQL, EmptySlot259, 40),
+      KQ_SLOT(INADriverSQL, EmptySlot260, 41),
+      KQ_SLOT(INADriverSQL, EmptySlot262, 42),
+      KQ_SLOT(INADriverSQL, EmptySlot263, 43),
+      KQ_SLOT(INADriverSQL, EmptySlot264, 44),
+      KQ_SLOT(INADriverSQL, EmptySlot265, 45),
+      KQ_SLOT(INADriverSQL, EmptySlot266, 46),
+      KQ_SLOT(INADriverSQL, EmptySlot268, 47),
+      KQ_SLOT(INADriverSQL, EmptySlot269, 48),
+      KQ_SLOT(INADriverSQL, EmptySlot270, 49),
+      KQ_SLOT(INADriverSQL, EmptySlot271, 50),
+      KQ_SLOT(INADriverSQL, EmptySlot272, 51),
+      KQ_SLOT(INADriverSQL, EmptySlot274, 52),
+      KQ_SLOT(INADriverSQL, EmptySlot275, 53),
+      KQ_SLOT(INADriverSQL, EmptySlot276, 54),
+      KQ_SLOT(INADriverSQL, EmptySlot277, 55),
+      KQ_SLOT(INADriverSQL, EmptySlot278, 56),
+      KQ_SLOT(INADriverSQL, EmptySlot280, 57),
+      KQ_SLOT(INADriverSQL, EmptySlot281, 58),
+      KQ_SLOT(INADriverSQL, EmptySlot282, 59),
+      KQ_SLOT(INADriverSQL, EmptySlot283, 60),
+      KQ_SLOT(INADriverSQL, EmptySlot284, 61),
+      KQ_SLOT(INADriverSQL, EmptySlot286, 62),
+      KQ_SLOT(INADriverSQL, EmptySlot287, 63),
+      KQ_SLOT(INADriverSQL, EmptySlot288, 64),
+      KQ_SLOT(INADriverSQL, EmptySlot289, 65),
+      KQ_SLOT(INADriverSQL, EmptySlot290, 66),
+      KQ_SLOT(INADriverSQL, EmptySlot292, 67),
+      KQ_SLOT(INADriverSQL, EmptySlot293, 68),
+      KQ_SLOT(INADriverSQL, EmptySlot294, 69),
+      KQ_SLOT(INADriverSQL, EmptySlot295, 70),
+      KQ_SLOT(INADriverSQL, EmptySlot296, 71),
+      KQ_SLOT(INADriverSQL, EmptySlot298, 72),
+      KQ_SLOT(INADriverSQL, EmptySlot299, 73),
+      KQ_SLOT(INADriverSQL, EmptySlot300, 74),
+      KQ_SLOT(INADriverSQL, EmptySlot301, 75),
+      KQ_SLOT(INADriverSQL, EmptySlot302, 76),
+  };
+  ExpectSlots(cases, sizeof cases / sizeof cases[0], kINADriverSQLSlotCount);
+  EXPECT_EQ(kINADriverSQLSlotCount, 77);
+}
+
 // The server's connection object carries the name right after its first
 // word, not a pointer to it.
 TEST(BoundarySlots, TheConnectionObjectsNameFollowsItsFirstWord) {
@@ -164,7 +258,7 @@ TEST(BoundarySlots, TheConnectionObjectsNameFollowsItsFirstWord) {
   EXPECT_EQ(_stNAHostConnection::pszNameOf(nullptr), nullptr);
 }
 
-// The interfaces that the driver receives or hands out besides those three,
+// The interfaces that the driver receives or hands out besides those four,
 // as far as they are declared yet: each slot so far pinned.
 TEST(BoundarySlots, ContextTableAndDescriptionOperationsSitInTheirSlots) {
   const SlotCase context[] = {

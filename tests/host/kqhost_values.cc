@@ -5,12 +5,19 @@
 // own CAny for the life of the program. Linked into kqhost, not into a test.
 //
 // A text value is a PSTRW; a memo reads back as UTF-8 (wide or 8-bit text in
-// the server's code page) or as its bytes (binary).
+// the server's code page) or as its bytes (binary). The catalogue's values
+// and lists (host/harness/kqhost_values.h) are made and freed here too, with
+// the server's string allocator bound to the framework linked into kqhost.
 // Threads: one thread (kqhost's).
 #include "host/harness/batch_row_printer.h"
 #include "host/harness/browse_session.h"
+#include "host/harness/kqhost_values.h"
+#include "core/counted_string.h"
+#include "core/module_entry.h"
 #include "tests/host/standin_any_maker.h"
 #include "values/any.h"
+
+#include <new>
 
 namespace {
 
@@ -81,3 +88,33 @@ struct _stKqHostValues {
 _stKqHostValues g_stKqHostValues;
 
 }  // namespace
+
+void KqHostBindStringAllocator(IStrMemAlloc* piAllocator) {
+  CInformationModule::ms_piStrMemAlloc = piAllocator;
+}
+
+CAny* KqHostNewValue() { return new (std::nothrow) CAny; }
+
+void KqHostDeleteValue(CAny* pValue) { delete pValue; }
+
+bool KqHostValueText(const CAny* pValue, std::string* pstrUtf8) {
+  IBrowseValueReader* piReader = BrowseGetValueReader();
+  if (piReader == nullptr) return false;
+  const int nRead = piReader->nReadBytes(pValue, pstrUtf8);
+  if (nRead == 0) *pstrUtf8 = "NULL";
+  return nRead >= 0;
+}
+
+CXYString<wchar_t>* KqHostNewWideString() { return new (std::nothrow) CXYString<wchar_t>; }
+
+void KqHostDeleteWideString(CXYString<wchar_t>* pstr) { delete pstr; }
+
+std::string KqHostWideStringText(const CXYString<wchar_t>* pstr) {
+  CAny clText;
+  clText.__SetType(VX_PSTRW, 0);
+  clText.SetValueByte(pstr->pszGet(),
+                      static_cast<unsigned int>(pstr->nGetLongueur()) * sizeof(wchar_t));
+  std::string strUtf8;
+  if (!KqHostValueText(&clText, &strUtf8)) strUtf8.clear();
+  return strUtf8;
+}

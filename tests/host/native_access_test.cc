@@ -6,6 +6,7 @@
 #include <string>
 
 #include "host/harness/host_harness.h"
+#include "kq230/na_driver_sql_interface.h"
 
 namespace {
 
@@ -90,7 +91,17 @@ TEST_F(NativeAccess, TheDriverObjectAnswersItsVersionsAndIsSharedByASecondQuery)
   EXPECT_EQ(piAgain->nExternalRelease(), 1);  // the server's first reference remains
   EXPECT_EQ(piDriver->bValidConnection(nullptr), 1);
   EXPECT_EQ(piDriver->bCopyContext(nullptr, nullptr, nullptr, 0), 0);
-  EXPECT_EQ(piDriver->piGetInterface(1), nullptr);
+  // Identifier 1 is the handle-level SQL interface, one per driver, with a
+  // reference for the server; no other identifier names an interface.
+  auto* piSQL = static_cast<INADriverSQL*>(piDriver->piGetInterface(1));
+  ASSERT_NE(piSQL, nullptr);
+  EXPECT_EQ(piSQL->nGetVersion(), 4);
+  EXPECT_EQ(piSQL->nGetCompatSince(), 2);
+  EXPECT_EQ(static_cast<INADriverSQL*>(piDriver->piGetInterface(1)), piSQL);
+  EXPECT_EQ(piSQL->nExternalRelease(), 1);
+  EXPECT_EQ(piSQL->nExternalRelease(), 0);
+  EXPECT_EQ(piDriver->piGetInterface(2), nullptr);
+  EXPECT_EQ(piDriver->piGetInterface(0), nullptr);
   EXPECT_EQ(m_harness.nStopNativeAccess(piDriver), 1);
 }
 
