@@ -11,6 +11,8 @@ packages=(
   mariadb-server mariadb-client
   qemu-user  # runs the i386 programs where the kernel cannot
   unicode-data  # UnicodeData.txt feeds the generator of the fast sort table
+  zip unzip  # the setup program's payload, its tests' archives and its benchmark
+  python3 util-linux  # the setup program's tests (zipfile; unshare, setpriv)
 )
 
 missing=()
