@@ -28,14 +28,6 @@ bool bOldServer(const CNAConnectionDescription* pclConnection) {
   return nMajor >= 0 && nMajor <= 4;
 }
 
-void SetListText(CAny* pValue, const wchar_t* psz, unsigned int n) {
-  if (pValue == nullptr) return;
-  pValue->DestroyContent();
-  pValue->SetTypeWord(0);
-  pValue->__SetType(VX_DSTRW, 0);
-  pValue->SetValueByte(n > 0 ? psz : L"", n * sizeof(wchar_t));
-}
-
 // A type text as a name: the size placeholders and their parentheses left
 // out ("VARCHAR(%d) CHARACTER SET utf8mb4" gives "VARCHAR CHARACTER SET
 // utf8mb4"); fixed sizes ("TINYINT(1)", "DECIMAL(24,6)") are part of the
@@ -87,7 +79,7 @@ int CMySQLDriverSQL::bGetColumnTypeList(CAny* pValue, int nConnection, unsigned 
     if (pclError != nullptr) pclError->pclGetXError()->SetErrorNoMemory();
     return 0;
   }
-  SetListText(pValue, csList.pszGet(), static_cast<unsigned int>(csList.nTaille()));
+  s_SetListText(pValue, csList.pszGet(), static_cast<unsigned int>(csList.nTaille()));
   return 1;
 }
 
@@ -109,7 +101,7 @@ int CMySQLDriverSQL::bGetTableList(CAny* pValue, CNAConnectionDescription* pclCo
     if (clText.nGetLongueur() > 0) {
       CTString csSorted;
       if (CTStringArray::g_bTrieCroissantI(&csSorted, clText.pszGet(), L"\r\n"))
-        SetListText(pValue, csSorted.pszGet(), static_cast<unsigned int>(csSorted.nTaille()));
+        s_SetListText(pValue, csSorted.pszGet(), static_cast<unsigned int>(csSorted.nTaille()));
     }
     clText.ReleaseDynStr();
   }

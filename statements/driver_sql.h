@@ -298,6 +298,9 @@ class CNADriverSQL : public CNADriverSQLBase {
   // The driver's current error into the interface's after a driver
   // operation failed (they are one object unless the driver's was replaced).
   void _CopyDriverError();
+  // A list handed back in a value: a dynamic wide string (type 16) of n
+  // characters, no flag set. Nothing for a null value.
+  static void s_SetListText(CAny* pValue, const wchar_t* psz, unsigned int n);
 
   // A new registered connection for the server's description, never shared
   // with another opening; one reference for the caller. Null when the

@@ -29,14 +29,6 @@ void Append(CXYStringConcat<wchar_t>* pclOut, const wchar_t* psz) {
   pclOut->Add(psz, nLen(psz));
 }
 
-// A list handed back in a value: a dynamic wide string with no flag.
-void SetListText(CAny* pValue, const wchar_t* psz, unsigned int n) {
-  if (pValue == nullptr) return;
-  pValue->DestroyContent();
-  pValue->SetTypeWord(0);
-  pValue->__SetType(VX_DSTRW, 0);
-  pValue->SetValueByte(n > 0 ? psz : L"", n * sizeof(wchar_t));
-}
 
 // The text of a value read from a cell (a NULL cell reads as empty).
 void ReadText(const CAny& clValue, CTString* pOut) {
@@ -102,7 +94,7 @@ int CNADriverSQL::bGetColumnTypeList(CAny* pValue, int nConnection, unsigned int
   CConnectionHandle clConnection(this, nConnection);
   if (!clConnection) return 0;
   // A back end without a type map of its own lists none.
-  SetListText(pValue, L"", 0);
+  s_SetListText(pValue, L"", 0);
   return 1;
 }
 
@@ -243,7 +235,7 @@ void CNADriverSQL::_GetTableList_GetFilter(CXYStringConcat<wchar_t>* pclOut,
 int CNADriverSQL::bGetTableList(CAny* pValue, CNAConnectionDescription* pclConnection,
                                 const wchar_t* pszCondition, unsigned int nFlags) {
   if ((nFlags & kTypeBits) == 0) {
-    SetListText(pValue, L"", 0);
+    s_SetListText(pValue, L"", 0);
     return 1;
   }
   CXYStringConcat<wchar_t> clFilter(256);
@@ -257,7 +249,7 @@ int CNADriverSQL::bGetTableList(CAny* pValue, CNAConnectionDescription* pclConne
       CTString csSorted;
       if (!CTStringArray::g_bTrieCroissantI(&csSorted, csText.pszGet(), kLineSeparator))
         return nNoMemory(m_pclError);
-      SetListText(pValue, csSorted.pszGet(), static_cast<unsigned int>(csSorted.nTaille()));
+      s_SetListText(pValue, csSorted.pszGet(), static_cast<unsigned int>(csSorted.nTaille()));
     }
   }
   return bResult;
@@ -314,7 +306,7 @@ int CNADriverSQL::_bGetTableList(CAny* pValue, CNAConnectionDescription* pclConn
     _ReleaseStatement(pclStatement);
   }
   if (clOut.bEchec()) return nNoMemory(m_pclError);
-  SetListText(pValue, clOut.pszGet(), clOut.nGetLength());
+  s_SetListText(pValue, clOut.pszGet(), clOut.nGetLength());
   return bResult;
 }
 
@@ -347,7 +339,7 @@ int CNADriverSQL::bGetColumnList(CAny* pValue, CNAConnectionDescription* pclConn
   }
   pclSource->nRelease();
   if (clOut.bEchec()) return nNoMemory(m_pclError);
-  SetListText(pValue, clOut.pszGet(), clOut.nGetLength());
+  s_SetListText(pValue, clOut.pszGet(), clOut.nGetLength());
   return 1;
 }
 
@@ -384,6 +376,14 @@ int CNADriverSQL::_bGetList(CAny* pValue, CNAConnectionDescription* pclConnectio
                             const wchar_t* pszQuery, unsigned int nColumns, unsigned int nFlags) {
   CXYStringConcat<wchar_t> clOut(1024);
   const int bResult = _bGetList(&clOut, pclConnection, pszQuery, nColumns, nFlags, kLineSeparator);
-  SetListText(pValue, clOut.pszGet(), clOut.nGetLength());
+  s_SetListText(pValue, clOut.pszGet(), clOut.nGetLength());
   return bResult;
+}
+
+void CNADriverSQL::s_SetListText(CAny* pValue, const wchar_t* psz, unsigned int n) {
+  if (pValue == nullptr) return;
+  pValue->DestroyContent();
+  pValue->SetTypeWord(0);
+  pValue->__SetType(VX_DSTRW, 0);
+  pValue->SetValueByte(n > 0 ? psz : L"", n * sizeof(wchar_t));
 }
