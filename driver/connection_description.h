@@ -322,8 +322,8 @@ class CNAConnectionDescription : public CInterf {
   int bAutoCloseEnabled() const;
   void SetAutoClose(int bAllowed) { m_bAutoClose = bAllowed; }
   // The mark of a connection opened through the handle-level SQL interface
-  // (statements/driver_sql.h), which is never shared with another opening;
-  // the data access reads it when it decides on caching.
+  // (statements/driver_sql.h), which is never shared with another opening.
+  // Set for the data access to decide on caching by; nothing reads it yet.
   int bOpenedBySQLInterface() const { return m_bOpenedBySQLInterface; }
   void SetOpenedBySQLInterface(int bOpened) { m_bOpenedBySQLInterface = bOpened; }
   // The open flag of the transaction (0 without one). A transaction that

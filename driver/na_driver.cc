@@ -1257,7 +1257,11 @@ int CNADriver::bGetTableList(CAny* pValue, INAConnectionDescription* piConnectio
   if (pclConnection == nullptr) return 0;
   CNADriverSQLBase* pclSQL = pclGetDriverSQL();
   int bResult = 0;
-  if (pclSQL != nullptr && pclConnection->bOpen(m_pclError))
+  // A driver without a back end has no SQL interface to list with: that is
+  // said, not left as a failure without a reason.
+  if (pclSQL == nullptr)
+    _nNotBuiltYet(L"bGetTableList", false);
+  else if (pclConnection->bOpen(m_pclError))
     bResult = _bCopyListError(pclSQL->bGetTableList(pValue, pclConnection, nullptr, dwFlags),
                               pclSQL);
   nReleaseConnection(pclConnection);
@@ -1340,17 +1344,18 @@ int CNADriver::bGetDatabaseList(CXYString<wchar_t>* pstrList,
   if (pclConnection == nullptr) return 0;
   CNADriverSQLBase* pclSQL = pclGetDriverSQL();
   int bResult = 0;
-  if (pclSQL != nullptr && pclConnection->bOpen(m_pclError))
+  if (pclSQL == nullptr)
+    _nNotBuiltYet(L"bGetDatabaseList", false);
+  else if (pclConnection->bOpen(m_pclError))
     bResult = _bCopyListError(pclSQL->bGetDatabaseList(pstrList, pclConnection, dwFlags), pclSQL);
   nReleaseConnection(pclConnection);
   return bResult;
 }
 
 int CNADriver::_bCopyListError(int bResult, CNADriverSQLBase* pclSQL) {
-  // The SQL interface reports into its own error object; the server reads
-  // the driver's after a failure.
-  // It is made with the current error, so the two are one object unless
-  // the current error was replaced since.
+  // The SQL interface reports into its own error object, the server reads
+  // the driver's. The interface is made with the current error, so the two
+  // are one object unless the current error was replaced since.
   if (!bResult && m_pclError != nullptr && pclSQL->piGetLastError() != m_pclError)
     m_pclError->Copy(pclSQL->piGetLastError());
   return bResult;

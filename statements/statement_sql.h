@@ -58,8 +58,8 @@ class CNAStatementSQL : public CInterf, public CNAResultColumns {
   static constexpr int kDumpMaxChars = 5000;
 
   // Numbers the statement (g_nNextStmtNumber: the first gets 1) and takes
-  // one reference on
-  // each of the connection and the error object (either may be null).
+  // one reference on each of the connection and the error object (either
+  // may be null).
   CNAStatementSQL(CNAConnectionDescription* pclConnection, CNAError* pclError);
   ~CNAStatementSQL() override;
   CNAStatementSQL(const CNAStatementSQL&) = delete;

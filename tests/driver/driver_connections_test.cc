@@ -358,9 +358,15 @@ TEST_F(DriverConnections, OperationsNotBuiltYetRaiseUserErrorEightAndSaySo) {
   INADriver* pi = m_pclDriver;
   StandIn clHost = NewStandIn(Values());
   // A driver without a back end has no handle-level SQL interface: the lists
-  // it would answer fail (the connection had for them is given back).
+  // it would answer fail and say why (the connection had for them is given
+  // back).
   EXPECT_EQ(pi->bGetDatabaseList(nullptr, clHost.get(), 0), 0);
+  EXPECT_EQ(pi->piGetLastError()->dwGetErrorId(), 8u);
+  EXPECT_EQ(pi->piGetLastError()->eGetErrorType(), 7);
+  EXPECT_NE(LastError().find("bGetDatabaseList: not built yet"), std::string::npos);
   EXPECT_EQ(pi->bGetTableList(nullptr, clHost.get(), 0), 0);
+  EXPECT_NE(LastError().find("bGetTableList: not built yet"), std::string::npos);
+  EXPECT_EQ(LastError().find("bGetDatabaseList"), std::string::npos);
   EXPECT_EQ(pi->piGetTableDesc(L"T", clHost.get()), nullptr);
   EXPECT_NE(LastError().find("piGetTableDesc: not built yet"), std::string::npos);
   int bExists = -1;
