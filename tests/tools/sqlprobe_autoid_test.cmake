@@ -78,30 +78,9 @@ if(NOT MARIADB_CLIENT)
   file(REMOVE_RECURSE "${WORK_DIR}")
   return()
 endif()
-if(NOT DEFINED ENV{KQ_MARIADB_ENV} OR NOT EXISTS "$ENV{KQ_MARIADB_ENV}")
-  message(FATAL_ERROR "KQ_MARIADB_ENV names no file of server facts")
-endif()
-file(STRINGS "$ENV{KQ_MARIADB_ENV}" facts)
-foreach(fact IN LISTS facts)
-  if(fact MATCHES "^(KQ_MARIADB_[A-Z]+)=(.*)$")
-    set(${CMAKE_MATCH_1} "${CMAKE_MATCH_2}")
-  endif()
-endforeach()
-foreach(key SOCKET USER PASSWORD DATABASE)
-  if(NOT DEFINED KQ_MARIADB_${key})
-    message(FATAL_ERROR "the server facts lack KQ_MARIADB_${key}")
-  endif()
-endforeach()
-
-# The password reaches the client through an options file only its owner
-# reads, never through a command line that ps would show. The directory is
-# outside WORK_DIR, which each run of the probe makes afresh.
+# Outside WORK_DIR, which each run of the probe makes afresh.
 set(client_dir "${WORK_DIR}_client")
-file(REMOVE_RECURSE "${client_dir}")
-file(MAKE_DIRECTORY "${client_dir}")
-file(CHMOD "${client_dir}" PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
-set(options "${client_dir}/client.cnf")
-file(WRITE "${options}" "[client]\nprotocol=socket\nsocket=${KQ_MARIADB_SOCKET}\nuser=${KQ_MARIADB_USER}\npassword=${KQ_MARIADB_PASSWORD}\ndatabase=${KQ_MARIADB_DATABASE}\ndefault-character-set=utf8mb4\n")
+sqlprobe_client_options("${client_dir}" options)
 
 # Runs the SQL text (its stand-ins restored, \xNN written as those bytes).
 function(run_sql text)

@@ -152,44 +152,8 @@ if(NOT MARIADB_CLIENT)
   file(REMOVE_RECURSE "${WORK_DIR}")
   return()
 endif()
-if(NOT DEFINED ENV{KQ_MARIADB_ENV} OR NOT EXISTS "$ENV{KQ_MARIADB_ENV}")
-  message(FATAL_ERROR "KQ_MARIADB_ENV names no file of server facts")
-endif()
-file(STRINGS "$ENV{KQ_MARIADB_ENV}" facts)
-foreach(fact IN LISTS facts)
-  if(fact MATCHES "^(KQ_MARIADB_[A-Z]+)=(.*)$")
-    set(${CMAKE_MATCH_1} "${CMAKE_MATCH_2}")
-  endif()
-endforeach()
-foreach(key SOCKET USER PASSWORD DATABASE)
-  if(NOT DEFINED KQ_MARIADB_${key})
-    message(FATAL_ERROR "the server facts lack KQ_MARIADB_${key}")
-  endif()
-endforeach()
-
-# The password reaches the client through an options file only its owner
-# reads, never through a command line that ps would show.
 set(client_dir "${WORK_DIR}/client")
-file(MAKE_DIRECTORY "${client_dir}")
-file(CHMOD "${client_dir}" PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
-set(options "${client_dir}/client.cnf")
-file(WRITE "${options}" "[client]\nprotocol=socket\nsocket=${KQ_MARIADB_SOCKET}\nuser=${KQ_MARIADB_USER}\npassword=${KQ_MARIADB_PASSWORD}\ndatabase=${KQ_MARIADB_DATABASE}\ndefault-character-set=utf8mb4\n")
-
-# Runs the SQL file; its output (one row a line, tabs between cells) into
-# <out_var>.
-function(run_sql file out_var)
-  execute_process(
-    COMMAND ${MARIADB_CLIENT} --defaults-file=${options} --batch --raw --skip-column-names
-    INPUT_FILE "${file}"
-    OUTPUT_VARIABLE sql_out
-    ERROR_VARIABLE sql_err
-    RESULT_VARIABLE rc)
-  if(NOT rc EQUAL 0)
-    file(READ "${file}" text)
-    message(FATAL_ERROR "the server refused:\n${text}\n${sql_err}")
-  endif()
-  set(${out_var} "${sql_out}" PARENT_SCOPE)
-endfunction()
+sqlprobe_client_options("${client_dir}" options)
 
 set(drop "DROP TABLE IF EXISTS `kqpq_c`;\nDROP TABLE IF EXISTS `kqpq_o`;\nDROP TABLE IF EXISTS `kqpq_x``y`;\n")
 file(WRITE "${client_dir}/setup.sql" "${drop}
@@ -202,7 +166,7 @@ INSERT INTO `kqpq_o` VALUES (10, 1, 5.5), (11, 1, 150), (12, 2, 20), (13, 4, 300
 CREATE TABLE `kqpq_x``y` (`v` VARCHAR(10) NULL);
 INSERT INTO `kqpq_x``y` VALUES ('x'), ('y'), (NULL);
 ")
-run_sql("${client_dir}/setup.sql" ignored)
+sqlprobe_run_sql_file(${MARIADB_CLIENT} "${options}" "${client_dir}/setup.sql" ignored)
 
 # The rows of a text of lines each ended by <end>, sorted and joined by "|".
 function(sorted_rows text end out_var)
@@ -233,7 +197,7 @@ foreach(expected IN LISTS rows)
     string(REGEX REPLACE "^OK\t" "" sql "${line}")
     string(REPLACE "\\\\" "\\" sql "${sql}")
     file(WRITE "${client_dir}/case.sql" "${sql};\n")
-    run_sql("${client_dir}/case.sql" selected)
+    sqlprobe_run_sql_file(${MARIADB_CLIENT} "${options}" "${client_dir}/case.sql" selected)
     sorted_rows("${selected}" "\n" got)
     string(REPLACE "|" "\n" expected "${expected}")
     if(NOT expected STREQUAL "")
@@ -249,7 +213,7 @@ foreach(expected IN LISTS rows)
 endforeach()
 
 file(WRITE "${client_dir}/drop.sql" "${drop}")
-run_sql("${client_dir}/drop.sql" ignored)
+sqlprobe_run_sql_file(${MARIADB_CLIENT} "${options}" "${client_dir}/drop.sql" ignored)
 if(failures GREATER 0)
   message(FATAL_ERROR "${failures} statement(s) selected other rows")
 endif()

@@ -102,3 +102,46 @@ function(sqlprobe_check_cases cases_var out_var)
   sqlprobe_check("${out}" expected)
   set(${out_var} "${out}" PARENT_SCOPE)
 endfunction()
+
+# Reads the server's facts (the file KQ_MARIADB_ENV names) into the caller's
+# KQ_MARIADB_* variables and writes an options file for the mariadb client
+# in a fresh <dir>, which only its owner may read: the password reaches the
+# client through it, never through a command line that ps would show.
+# <options_var> receives the file's path.
+macro(sqlprobe_client_options dir options_var)
+  if(NOT DEFINED ENV{KQ_MARIADB_ENV} OR NOT EXISTS "$ENV{KQ_MARIADB_ENV}")
+    message(FATAL_ERROR "KQ_MARIADB_ENV names no file of server facts")
+  endif()
+  file(STRINGS "$ENV{KQ_MARIADB_ENV}" _sqlprobe_facts)
+  foreach(_sqlprobe_fact IN LISTS _sqlprobe_facts)
+    if(_sqlprobe_fact MATCHES "^(KQ_MARIADB_[A-Z]+)=(.*)$")
+      set(${CMAKE_MATCH_1} "${CMAKE_MATCH_2}")
+    endif()
+  endforeach()
+  foreach(_sqlprobe_key SOCKET USER PASSWORD DATABASE)
+    if(NOT DEFINED KQ_MARIADB_${_sqlprobe_key})
+      message(FATAL_ERROR "the server facts lack KQ_MARIADB_${_sqlprobe_key}")
+    endif()
+  endforeach()
+  file(REMOVE_RECURSE "${dir}")
+  file(MAKE_DIRECTORY "${dir}")
+  file(CHMOD "${dir}" PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
+  set(${options_var} "${dir}/client.cnf")
+  file(WRITE "${${options_var}}" "[client]\nprotocol=socket\nsocket=${KQ_MARIADB_SOCKET}\nuser=${KQ_MARIADB_USER}\npassword=${KQ_MARIADB_PASSWORD}\ndatabase=${KQ_MARIADB_DATABASE}\ndefault-character-set=utf8mb4\n")
+endmacro()
+
+# Runs the SQL file through <client> with the options file; its output (one
+# row a line, tabs between cells) into <out_var>. A refusal fails the test.
+function(sqlprobe_run_sql_file client options file out_var)
+  execute_process(
+    COMMAND ${client} --defaults-file=${options} --batch --raw --skip-column-names
+    INPUT_FILE "${file}"
+    OUTPUT_VARIABLE sql_out
+    ERROR_VARIABLE sql_err
+    RESULT_VARIABLE rc)
+  if(NOT rc EQUAL 0)
+    file(READ "${file}" text)
+    message(FATAL_ERROR "the server refused:\n${text}\n${sql_err}")
+  endif()
+  set(${out_var} "${sql_out}" PARENT_SCOPE)
+endfunction()
